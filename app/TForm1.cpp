@@ -1,0 +1,198 @@
+#include "app/TForm1.h"
+
+#include <QDate>
+#include <QDateEdit>
+#include <QFrame>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/Controls.h"
+#include "app/Desktop.h"
+#include "app/Windows1250.h"
+#include "base/TextFile.h"
+
+namespace w20 {
+namespace {
+
+// The three addresses the window links to.
+const std::string AuthorWebPage = "www.example.com";
+const std::string AuthorMail = "vor@example.com";
+const std::string ProviderHost = "example.net";
+
+constexpr int TimerPeriod = 60000;  // milliseconds
+
+// Labels size themselves to their caption.
+void SetCaption(QLabel* label, const std::string& caption) {
+    label->setText(FromWindows1250(caption));
+    label->adjustSize();
+}
+
+template <typename Label>
+Label* PlaceLabel(Label* label, int left, int top) {
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QFrame* MakeBevel(QWidget* parent, const char* name, QFrame::Shadow shadow, int left, int top, int width, int height) {
+    auto* bevel = new QFrame(parent);
+    bevel->setObjectName(name);
+    bevel->setFrameStyle(QFrame::Panel | shadow);
+    bevel->setGeometry(left, top, width, height);
+    return bevel;
+}
+
+// The designed face, 8 point (11 pixels high) for the window and 10 point (13 pixels) for the
+// button. Where the face is missing, a sans face of similar width keeps the captions in place.
+QFont DesignFont(int pixelHeight) {
+    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arimo", "Nimbus Sans", "Helvetica",
+                                                 "DejaVu Sans Condensed", "DejaVu Sans"});
+    QFont font("MS Sans Serif");
+    font.setPixelSize(pixelHeight);
+    return font;
+}
+
+// A small bar chart: the window's own icon.
+QIcon WindowIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.fillRect(0, 0, 32, 32, QColor(0, 0, 128));
+    const int heights[] = {10, 16, 13, 22, 18, 26};
+    for (int i = 0; i < 6; ++i) painter.fillRect(3 + i * 5, 29 - heights[i], 3, heights[i], QColor(255, 255, 0));
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+TForm1::TForm1(Desktop& desktop, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      desktop_(desktop) {
+    setObjectName("Form1");
+    setWindowTitle("Korvane W20/FW20 Project");
+    setWindowIcon(WindowIcon());
+    setFont(DesignFont(11));
+    setGeometry(197, 107, 440, 233);
+    setFixedSize(440, 233);
+    CreateControls();
+    WireEvents();
+    Run(&TForm1::FormCreate);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateControls() {
+    Label1 = PlaceLabel(new QLabel(this), 8, 32);
+    Label3 = PlaceLabel(new QLabel("FW20 - last", this), 16, 8);
+    Label4 = PlaceLabel(new QLabel(QString::fromUtf8("dzisiejsze dane można ściągać dopiero po sesji"), this), 13, 208);
+    Label5 = PlaceLabel(new TLinkLabel(FromWindows1250(AuthorWebPage), true, this), 260, 175);
+    Label6 = PlaceLabel(new TLinkLabel(FromWindows1250(AuthorMail), false, this), 328, 190);
+    Label7 = PlaceLabel(new QLabel(QString::fromUtf8("Dane z poprzednich dni są dostępne cały czas"), this), 13, 192);
+    Bevel2 = MakeBevel(this, "Bevel2", QFrame::Raised, 256, 168, 176, 5);
+    Bevel3 = MakeBevel(this, "Bevel3", QFrame::Raised, 256, 224, 176, 5);
+    Bevel1 = MakeBevel(this, "Bevel1", QFrame::Sunken, 8, 4, 433, 21);
+    Label2 = PlaceLabel(new QLabel("Data provided by", this), 260, 208);
+    Label10 = PlaceLabel(new TLinkLabel(FromWindows1250(ProviderHost), true, this), 344, 208);
+    Label10->setAutoFillBackground(true);
+
+    Button1 = new QPushButton("Start", this);
+    Button1->setFont(DesignFont(13));
+    QPalette buttonColours = Button1->palette();
+    buttonColours.setColor(QPalette::ButtonText, Qt::black);
+    Button1->setPalette(buttonColours);
+    Button1->setGeometry(6, 150, 41, 33);
+
+    RichEdit1 = new QPlainTextEdit(this);
+    RichEdit1->setGeometry(8, 48, 425, 57);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    RadioGroup1 = new TRadioGroup("Dane", {"5-minutowe", "15-minutowe", "30-minutowe"}, 3, this);
+    RadioGroup1->setGeometry(8, 112, 273, 33);
+    RadioGroup1->SetItemIndex(0);
+    RadioGroup2 = new TRadioGroup("Zapis", {"MetaStock", "Omega TradeStation"}, 1, this);
+    RadioGroup2->setGeometry(288, 112, 129, 49);
+    RadioGroup2->SetItemIndex(0);
+
+    DateTimePicker1 = new QDateEdit(this);
+    DateTimePicker1->setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
+    DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->setGeometry(56, 152, 81, 21);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(TimerPeriod);
+
+    const std::pair<QWidget*, const char*> names[] = {
+        {Label1, "Label1"},       {Label3, "Label3"},         {Label4, "Label4"},           {Label5, "Label5"},
+        {Label6, "Label6"},       {Label7, "Label7"},         {Label2, "Label2"},           {Label10, "Label10"},
+        {Button1, "Button1"},     {RichEdit1, "RichEdit1"},   {RadioGroup1, "RadioGroup1"}, {RadioGroup2, "RadioGroup2"},
+        {DateTimePicker1, "DateTimePicker1"}};
+    for (const auto& [control, name] : names) control->setObjectName(name);
+    Timer1->setObjectName("Timer1");
+
+    setTabOrder(Button1, RichEdit1);
+    setTabOrder(RichEdit1, RadioGroup1);
+    setTabOrder(RadioGroup1, RadioGroup2);
+    setTabOrder(RadioGroup2, DateTimePicker1);
+}
+
+void TForm1::WireEvents() {
+    connect(Button1, &QPushButton::clicked, this, [this] { Run(&TForm1::Timer1Timer); });
+    connect(Timer1, &QTimer::timeout, this, [this] { Run(&TForm1::Timer1Timer); });
+    connect(RadioGroup1, &TRadioGroup::Click, this, [this] { Run(&TForm1::RadioGroup1Click); });
+    connect(Label5, &TLinkLabel::Click, this, [this] { Run(&TForm1::Label5Click); });
+    connect(Label6, &TLinkLabel::Click, this, [this] { Run(&TForm1::Label6Click); });
+    connect(Label10, &TLinkLabel::Click, this, [this] { Run(&TForm1::Label10Click); });
+}
+
+void TForm1::Run(void (TForm1::*handler)()) {
+    desktop_.RunHandler([this, handler] { (this->*handler)(); });
+}
+
+void TForm1::FormCreate() {
+    DateTimePicker1->setDate(QDate::currentDate());
+    TextFileReader file("data.txt");
+    // Values are kept as far as they were read when a later line fails.
+    for (std::string* value : {&config_.ServiceUrl, &config_.FirstInstrument, &config_.FuturesTicker,
+                               &config_.SecondInstrument, &config_.IndexTicker, &config_.PeriodMode}) {
+        *value = file.ReadLine();
+    }
+    file.ReadLine();  // the seventh line is read and thrown away
+    file.Close();
+    intervalText_ = "5";
+    SetCaption(Label1, PreviewText());
+}
+
+std::string TForm1::PreviewText() const {
+    return "Podgl\xB9" "d danych " + intervalText_ + " minutowych (plik \"vor" + intervalText_ + ".txt\").";
+}
+
+void TForm1::RadioGroup1Click() {
+    static const char* const intervals[] = {"5", "15", "30"};
+    const int item = RadioGroup1->ItemIndex();
+    if (item >= 0 && item < 3) intervalText_ = intervals[item];
+    SetCaption(Label1, PreviewText());
+}
+
+void TForm1::Label5Click() { desktop_.OpenAddress("http://" + AuthorWebPage); }
+
+void TForm1::Label6Click() { desktop_.OpenAddress("mailto:" + AuthorMail + "?subject=Korvane RT project"); }
+
+void TForm1::Label10Click() { desktop_.OpenAddress("http://" + ProviderHost); }
+
+void TForm1::Timer1Timer() {
+    Timer1->stop();
+    T1Execute();
+    Timer1->start();  // the next tick comes a full period after this cycle ended
+}
+
+void TForm1::T1Execute() {
+    // The download cycle comes with the HTTP client.
+}
+
+}  // namespace w20

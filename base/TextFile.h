@@ -1,0 +1,73 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/Exception.h"
+
+// The text-file facility: files named without a path live in the current working directory;
+// the bytes are 8-bit text and pass unchanged.
+namespace w20 {
+
+// A failed file operation. The code follows the runtime's numbering (2 file not found,
+// 5 access denied, 101 disk full, ...) and chooses the message.
+class EInOutError : public Exception {
+public:
+    explicit EInOutError(int code);
+    int ErrorCode() const noexcept { return code_; }
+
+private:
+    int code_;
+};
+
+// "File not found", "Disk full", ..., or "I/O error %d" for a code without a text of its own.
+std::string IoErrorMessage(int code);
+// The runtime's code for a platform errno value.
+int IoErrorCodeFromErrno(int error);
+
+// Reads lines: a line ends at CR LF or at a lone CR, and a lone LF stays inside the line.
+// A Ctrl-Z byte ends the file; reading past the end gives empty lines.
+class TextFileReader {
+public:
+    explicit TextFileReader(const std::string& name);
+    ~TextFileReader();
+    TextFileReader(const TextFileReader&) = delete;
+    TextFileReader& operator=(const TextFileReader&) = delete;
+
+    std::string ReadLine();
+    bool Eof();
+    void Close();
+
+private:
+    bool Fill();  // false at the end of the data
+
+    int fd_ = -1;
+    std::string buffer_;
+    std::size_t next_ = 0;
+    bool ended_ = false;
+};
+
+// Writes a file anew, every line followed by CR LF. The lines go to a temporary file beside the
+// target, which replaces the target only when Close succeeds: a failed or abandoned write leaves
+// the previous file exactly as it was, and no temporary file behind.
+class TextFileWriter {
+public:
+    explicit TextFileWriter(const std::string& name);
+    ~TextFileWriter();
+    TextFileWriter(const TextFileWriter&) = delete;
+    TextFileWriter& operator=(const TextFileWriter&) = delete;
+
+    void WriteLine(std::string_view line);
+    void Close();
+
+private:
+    void Flush();
+    void Discard() noexcept;
+
+    std::string target_;
+    std::string temporary_;
+    int fd_ = -1;
+    std::string pending_;
+};
+
+}  // namespace w20

@@ -1,0 +1,221 @@
+#include "base/TextFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include <vector>
+
+#include "tests/support/TempDir.h"
+
+namespace w20 {
+namespace {
+
+using test::ReadFileBytes;
+using test::TempDir;
+using test::WriteFileBytes;
+
+std::vector<std::string> ReadLines(const std::string& path, int count) {
+    TextFileReader reader(path);
+    std::vector<std::string> lines;
+    for (int i = 0; i < count; ++i) lines.push_back(reader.ReadLine());
+    reader.Close();
+    return lines;
+}
+
+TEST(TextFileReader, SplitsLinesAtCrLfAndLoneCr) {
+    const struct {
+        std::string bytes;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a\r\nb\r\n", {"a", "b", ""}},
+        {"a\rb\r\rc", {"a", "b", "", "c", ""}},
+        {"a\nb\r\nc", {"a\nb", "c", ""}},                        // a lone LF stays in the value
+        {"a\r\n\nb\r\n", {"a", "\nb", ""}},
+        {"  x  \r\n", {"  x  ", ""}},                            // no trimming
+        {"a\r\nb\x1a" "c\r\nd\r\n", {"a", "b", "", ""}},          // Ctrl-Z ends the file
+        {"\x1a" "a\r\n", {"", ""}},
+        {"", {"", "", ""}},                                      // past the end: empty lines
+        {std::string("n\0l\r\n\xB9\xEA\r\n", 8), {std::string("n\0l", 3), "\xB9\xEA", ""}},
+        {"a\r", {"a", ""}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        WriteFileBytes(dir.File("data.txt"), c.bytes);
+        EXPECT_EQ(ReadLines(dir.File("data.txt"), static_cast<int>(c.lines.size())), c.lines);
+    }
+}
+
+TEST(TextFileReader, LineEndsAcrossBlockBoundaries) {
+    TempDir dir;
+    // The CR of a CR LF at the very end of a 64 KiB block, the LF at the start of the next.
+    const std::string first(65535, 'x');
+    const std::string second(100000, 'y');
+    WriteFileBytes(dir.File("long.txt"), first + "\r\n" + second + "\r\nz");
+    EXPECT_EQ(ReadLines(dir.File("long.txt"), 4), (std::vector<std::string>{first, second, "z", ""}));
+}
+
+TEST(TextFileReader, EofSeesCtrlZAndTheEnd) {
+    TempDir dir;
+    WriteFileBytes(dir.File("f.txt"), "a\r\n\x1a" "b");
+    TextFileReader reader(dir.File("f.txt"));
+    EXPECT_FALSE(reader.Eof());
+    EXPECT_EQ(reader.ReadLine(), "a");
+    EXPECT_TRUE(reader.Eof());
+}
+
+TEST(TextFileErrors, MessagesFollowTheCode) {
+    const std::pair<int, const char*> table[] = {
+        {2, "File not found"},          {3, "Invalid filename"}, {4, "Too many open files"},
+        {5, "File access denied"},      {100, "Read beyond end of file"},
+        {101, "Disk full"},             {106, "Invalid numeric input"},
+        {32, "I/O error 32"},           {0, "I/O error 0"},
+    };
+    for (const auto& [code, message] : table) {
+        EInOutError error(code);
+        EXPECT_EQ(error.ErrorCode(), code);
+        EXPECT_EQ(error.Message(), message);
+    }
+    EXPECT_EQ(IoErrorCodeFromErrno(ENOENT), 2);
+    EXPECT_EQ(IoErrorCodeFromErrno(ENAMETOOLONG), 3);
+    EXPECT_EQ(IoErrorCodeFromErrno(EMFILE), 4);
+    EXPECT_EQ(IoErrorCodeFromErrno(EACCES), 5);
+    EXPECT_EQ(IoErrorCodeFromErrno(EROFS), 5);
+    EXPECT_EQ(IoErrorCodeFromErrno(ENOSPC), 101);
+    EXPECT_EQ(IoErrorCodeFromErrno(EDQUOT), 101);
+}
+
+int OpenFailureCode(const std::string& path) {
+    try {
+        TextFileReader reader(path);
+    } catch (const EInOutError& error) {
+        return error.ErrorCode();
+    }
+    return 0;
+}
+
+TEST(TextFileReader, OpenFailuresCarryTheirCode) {
+    TempDir dir;
+    EXPECT_EQ(OpenFailureCode(dir.File("missing.txt")), 2);
+    mkdir(dir.File("folder.txt").c_str(), 0755);
+    EXPECT_EQ(OpenFailureCode(dir.File("folder.txt")), 5);
+    EXPECT_EQ(OpenFailureCode(dir.File(std::string(5000, 'n'))), 3);
+    WriteFileBytes(dir.File("secret.txt"), "x");
+    chmod(dir.File("secret.txt").c_str(), 0);
+    test::ScopedUnprivileged unprivileged;
+    EXPECT_EQ(OpenFailureCode(dir.File("secret.txt")), 5);
+}
+
+TEST(TextFileWriter, WritesEveryLineWithCrLf) {
+    TempDir dir;
+    TextFileWriter writer(dir.File("out.txt"));
+    writer.WriteLine("W20[VOR],5,1");
+    writer.WriteLine("");
+    writer.WriteLine(std::string("a\0\xB9\r", 4));
+    writer.Close();
+    EXPECT_EQ(ReadFileBytes(dir.File("out.txt")), std::string("W20[VOR],5,1\r\n\r\na\0\xB9\r\r\n", 22));
+    EXPECT_EQ(test::ListFolder(dir.Path()), "out.txt");
+}
+
+TEST(TextFileWriter, ReplacesTheOldFileOnlyWhenClosed) {
+    TempDir dir;
+    WriteFileBytes(dir.File("vor5.txt"), "old\r\n");
+    {
+        TextFileWriter writer(dir.File("vor5.txt"));
+        writer.WriteLine(std::string(200000, 'n'));  // more than one block is written out
+        EXPECT_EQ(ReadFileBytes(dir.File("vor5.txt")), "old\r\n");
+    }  // abandoned: the old file stays, the temporary one goes
+    EXPECT_EQ(ReadFileBytes(dir.File("vor5.txt")), "old\r\n");
+    EXPECT_EQ(test::ListFolder(dir.Path()), "vor5.txt");
+
+    TextFileWriter writer(dir.File("vor5.txt"));
+    writer.Close();
+    EXPECT_EQ(ReadFileBytes(dir.File("vor5.txt")), "");
+}
+
+TEST(TextFileWriter, KeepsTheModeOfTheFileItReplaces) {
+    TempDir dir;
+    WriteFileBytes(dir.File("f.txt"), "old");
+    chmod(dir.File("f.txt").c_str(), 0640);
+    TextFileWriter writer(dir.File("f.txt"));
+    writer.WriteLine("new");
+    writer.Close();
+    struct stat info {};
+    ASSERT_EQ(stat(dir.File("f.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(TextFileWriter, WritesThroughALink) {
+    TempDir dir;
+    mkdir(dir.File("charts").c_str(), 0755);
+    WriteFileBytes(dir.File("charts/vor5.txt"), "old");
+    ASSERT_EQ(symlink("charts/vor5.txt", dir.File("vor5.txt").c_str()), 0);
+    TextFileWriter writer(dir.File("vor5.txt"));
+    writer.WriteLine("new");
+    writer.Close();
+    EXPECT_EQ(ReadFileBytes(dir.File("charts/vor5.txt")), "new\r\n");
+    EXPECT_EQ(test::ListFolder(dir.File("charts")), "vor5.txt");
+}
+
+int CreateFailureCode(const std::string& path) {
+    try {
+        TextFileWriter writer(path);
+        writer.WriteLine("x");
+        writer.Close();
+    } catch (const EInOutError& error) {
+        return error.ErrorCode();
+    }
+    return 0;
+}
+
+TEST(TextFileWriter, RefusedFilesLeaveEverythingAsItWas) {
+    TempDir dir;
+    mkdir(dir.File("ro").c_str(), 0755);
+    WriteFileBytes(dir.File("ro/vor5.txt"), "old\r\n");
+    chmod(dir.File("ro").c_str(), 0555);
+    WriteFileBytes(dir.File("locked.txt"), "kept");
+    chmod(dir.File("locked.txt").c_str(), 0444);
+    mkdir(dir.File("folder.txt").c_str(), 0755);
+    {
+        test::ScopedUnprivileged unprivileged;
+        EXPECT_EQ(CreateFailureCode(dir.File("ro/vor5.txt")), 5);
+        EXPECT_EQ(CreateFailureCode(dir.File("ro/new.txt")), 5);
+        EXPECT_EQ(CreateFailureCode(dir.File("locked.txt")), 5);
+    }
+    EXPECT_EQ(CreateFailureCode(dir.File("folder.txt")), 5);
+    EXPECT_EQ(CreateFailureCode(dir.File("missing/x.txt")), 2);
+    EXPECT_EQ(ReadFileBytes(dir.File("ro/vor5.txt")), "old\r\n");
+    EXPECT_EQ(ReadFileBytes(dir.File("locked.txt")), "kept");
+    EXPECT_EQ(test::ListFolder(dir.File("ro")), "vor5.txt");
+    EXPECT_EQ(test::ListFolder(dir.Path()), "folder.txt locked.txt ro");
+}
+
+TEST(TextFileWriter, AWriteFailingHalfWayKeepsTheOldFile) {
+    TempDir dir;
+    WriteFileBytes(dir.File("vor5.txt"), "old\r\n");
+    // A file size limit makes the write fail part of the way through, as a full disk does.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 100000;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    int code = 0;
+    try {
+        TextFileWriter writer(dir.File("vor5.txt"));
+        for (int i = 0; i < 10000; ++i) writer.WriteLine(std::string(98, 'x'));
+        writer.Close();
+    } catch (const EInOutError& error) {
+        code = error.ErrorCode();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(code, 101);
+    EXPECT_EQ(ReadFileBytes(dir.File("vor5.txt")), "old\r\n");
+    EXPECT_EQ(test::ListFolder(dir.Path()), "vor5.txt");
+}
+
+}  // namespace
+}  // namespace w20
