@@ -4,6 +4,18 @@
 
 namespace w20 {
 
+namespace {
+
+// The value of a digit in the base, or -1.
+int DigitValue(char c, unsigned base) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (base == 16 && c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (base == 16 && c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
 bool ReadDottedPart(std::string_view text, std::uint32_t maximum, std::uint32_t& value) {
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
@@ -22,23 +34,87 @@ bool ReadDottedPart(std::string_view text, std::uint32_t maximum, std::uint32_t&
     if (i == text.size()) return false;
     std::uint64_t number = 0;
     for (; i < text.size(); ++i) {
-        const char c = text[i];
-        unsigned digit;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<unsigned>(c - '0');
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        } else {
-            return false;
-        }
-        number = number * base + digit;
+        const int digit = DigitValue(text[i], base);
+        if (digit < 0) return false;
+        number = number * base + static_cast<unsigned>(digit);
         if (number > maximum) return false;  // also keeps the sum far from overflow
     }
     if (negative && number != 0) return false;
     value = static_cast<std::uint32_t>(number);
     return true;
+}
+
+bool ReadSingleNumber(std::string_view text, std::uint32_t& value) {
+    constexpr std::uint64_t maximum = 4294967295u;
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    unsigned base = 10;
+    if (i < text.size() && text[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == text.size()) return false;
+    std::uint64_t number = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = DigitValue(text[i], base);
+        if (digit < 0) return false;
+        number = number * base + static_cast<unsigned>(digit);
+        // Anything beyond 32 bits is out of range, so the 64-bit sum never overflows.
+        if (number > maximum) return false;
+    }
+    if (negative && number != 0) return false;
+    value = static_cast<std::uint32_t>(number);
+    return true;
+}
+
+bool ParseAddressText(std::string_view text, TIdIPv4Bytes& bytes) {
+    std::string_view parts[4];
+    std::string_view rest = text;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t dot = rest.find('.');
+        parts[i] = rest.substr(0, dot);
+        rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
+    }
+    parts[3] = rest;  // further dots stay in the last part and make it invalid
+
+    std::uint32_t a = 0, b = 0, c = 0, d = 0;
+    if (parts[1].empty()) {
+        if (!ReadSingleNumber(parts[0], d)) return false;
+        bytes = {static_cast<std::uint8_t>(d >> 24), static_cast<std::uint8_t>(d >> 16),
+                 static_cast<std::uint8_t>(d >> 8), static_cast<std::uint8_t>(d)};
+    } else if (parts[2].empty()) {
+        if (!ReadDottedPart(parts[0], 255, a) || !ReadDottedPart(parts[1], 16777215, d)) return false;
+        bytes = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(d >> 16),
+                 static_cast<std::uint8_t>(d >> 8), static_cast<std::uint8_t>(d)};
+    } else if (parts[3].empty()) {
+        if (!ReadDottedPart(parts[0], 255, a) || !ReadDottedPart(parts[1], 255, b) ||
+            !ReadDottedPart(parts[2], 65535, d)) {
+            return false;
+        }
+        bytes = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b),
+                 static_cast<std::uint8_t>(d >> 8), static_cast<std::uint8_t>(d)};
+    } else {
+        if (!ReadDottedPart(parts[0], 255, a) || !ReadDottedPart(parts[1], 255, b) ||
+            !ReadDottedPart(parts[2], 255, c) || !ReadDottedPart(parts[3], 255, d)) {
+            return false;
+        }
+        bytes = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(c),
+                 static_cast<std::uint8_t>(d)};
+    }
+    return true;
+}
+
+std::string FormatAddress(const TIdIPv4Bytes& bytes) {
+    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
+           std::to_string(bytes[3]);
 }
 
 bool IsDottedQuad(std::string_view text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -7,10 +8,24 @@
 // Text forms of IPv4 addresses and host names.
 namespace w20 {
 
+using TIdIPv4Bytes = std::array<std::uint8_t, 4>;  // first dotted part first
+
 // Reads one part of a dotted address: optional leading blanks, then an optional sign and decimal
 // digits ("010" is ten, "-0" is zero), or a hexadecimal number introduced by "$", "x", "X", "0x"
 // or "0X" without a sign. Nothing may follow the number, and it must not exceed `maximum`.
 bool ReadDottedPart(std::string_view text, std::uint32_t maximum, std::uint32_t& value);
+
+// Reads the single-number form of an address: optional leading blanks, an optional sign, then
+// decimal digits or a hexadecimal number introduced by "$", "0x" or "0X" (a lone "x" does not
+// introduce one here). Nothing may follow; the value must lie in 0 .. 4294967295 ("-0" is 0).
+bool ReadSingleNumber(std::string_view text, std::uint32_t& value);
+
+// An address text in one of its four forms: n, a.b, a.b.c or a.b.c.d. The form is chosen by which
+// dotted parts are empty, so "10." and "10..5" are the single number 10.
+bool ParseAddressText(std::string_view text, TIdIPv4Bytes& bytes);
+
+// The four bytes as dotted decimal text, such as "127.0.0.1".
+std::string FormatAddress(const TIdIPv4Bytes& bytes);
 
 // Four parts of 0..255 separated by dots after blanks and control characters are removed from
 // the ends; whatever follows the fourth part is not examined.

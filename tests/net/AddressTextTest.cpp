@@ -58,5 +58,101 @@ TEST(HostText, DottedQuadsHostNamesAndDomains) {
     }
 }
 
+
+TEST(AddressText, AcceptedFormsGiveTheirBytes) {
+    const struct {
+        std::string text;
+        TIdIPv4Bytes bytes;
+    } cases[] = {
+        {"10", {0, 0, 0, 10}},
+        {"10.1", {10, 0, 0, 1}},
+        {"10.1.2", {10, 1, 0, 2}},
+        {"127.1", {127, 0, 0, 1}},
+        {"1.2.3.4", {1, 2, 3, 4}},
+        {"4294967295", {255, 255, 255, 255}},
+        {"$7F000001", {127, 0, 0, 1}},
+        {"0x01020304", {1, 2, 3, 4}},
+        {"0X01020304", {1, 2, 3, 4}},
+        {"+16909060", {1, 2, 3, 4}},
+        {"-0", {0, 0, 0, 0}},
+        {"-$0", {0, 0, 0, 0}},
+        {"0", {0, 0, 0, 0}},
+        {"0x7f.1", {127, 0, 0, 1}},
+        {" 127.0.0.1", {127, 0, 0, 1}},
+        {"  1. 2. 3. 4", {1, 2, 3, 4}},
+        {"010.0.0.1", {10, 0, 0, 1}},  // no octal
+        {"10.", {0, 0, 0, 10}},        // part 2 empty: the single number
+        {"10..5", {0, 0, 0, 10}},
+        {"1..2.3", {0, 0, 0, 1}},
+        {"1.2.", {1, 0, 0, 2}},
+        {"1.2.3.", {1, 2, 0, 3}},
+        {"1.65535", {1, 0, 255, 255}},
+        {"255.16777215", {255, 255, 255, 255}},
+        {"1.2.65535", {1, 2, 255, 255}},
+        {"1.2.$ff.x10", {1, 2, 255, 16}},
+        {"1.2.3.-0", {1, 2, 3, 0}},
+        {std::string(100000, '0') + "1", {0, 0, 0, 1}},
+    };
+    for (const auto& c : cases) {
+        TIdIPv4Bytes bytes = {9, 9, 9, 9};
+        EXPECT_TRUE(ParseAddressText(c.text, bytes)) << "'" << c.text.substr(0, 40) << "'";
+        EXPECT_EQ(bytes, c.bytes) << "'" << c.text.substr(0, 40) << "'";
+    }
+}
+
+TEST(AddressText, RejectedTexts) {
+    const std::string cases[] = {
+        "",
+        " ",
+        "4294967296",
+        "-1",
+        "-4294967295",
+        "x10",  // a lone "x" introduces no hexadecimal single number
+        "X10",
+        "0x",
+        "$",
+        "+-1",
+        "1e3",
+        "\t1",
+        "18446744073709551615",
+        "18446744073709551616",  // beyond 64 bits
+        "$FFFFFFFFFFFFFFFF",
+        "$10000000000000000",
+        std::string(100000, '9'),
+        "256.1.1.1",
+        "1.2.3.256",
+        "1.2.3.4.5",
+        "1.2.3.4 ",
+        "1.16777216",
+        "1.2.65536",
+        "1.2.3.-1",
+        "-0x1.2",  // no sign before a hexadecimal part
+        ".1",
+        "..",
+        "localhost",
+        std::string("1\0", 2),
+        std::string("1.2.3.4\0", 8),
+        std::string("127.0\0.0.1", 10),
+    };
+    for (const std::string& text : cases) {
+        TIdIPv4Bytes bytes = {9, 9, 9, 9};
+        EXPECT_FALSE(ParseAddressText(text, bytes)) << "'" << text.substr(0, 40) << "'";
+        EXPECT_EQ(bytes, (TIdIPv4Bytes{9, 9, 9, 9})) << "a rejected text leaves the bytes alone";
+    }
+}
+
+TEST(AddressText, FormatsDottedDecimal) {
+    const struct {
+        TIdIPv4Bytes bytes;
+        std::string text;
+    } cases[] = {
+        {{10, 0, 0, 1}, "10.0.0.1"},
+        {{0, 0, 0, 0}, "0.0.0.0"},
+        {{255, 255, 255, 255}, "255.255.255.255"},
+        {{127, 0, 100, 9}, "127.0.100.9"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatAddress(c.bytes), c.text);
+}
+
 }  // namespace
 }  // namespace w20
