@@ -1,0 +1,163 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/SocketFunctions.h"
+
+namespace w20 {
+
+// Argument values of the socket calls; the same numbers on every platform the program knows.
+constexpr std::int32_t IdFamilyInet = 2;
+constexpr std::int32_t IdSocketStream = 1;
+constexpr std::int32_t IdSocketDatagram = 2;
+constexpr std::int32_t IdShutdownSend = 1;
+constexpr std::int32_t IdLevelTcp = 6;
+constexpr std::int32_t IdOptionTcpNoDelay = 1;
+
+// Marks of a time-out in milliseconds: use the connection's read time-out, or wait without limit.
+constexpr std::int32_t TimeoutDefault = -1;
+constexpr std::int32_t TimeoutInfinite = -2;
+
+// A set of at most 64 socket values.
+class TIdSocketList {
+public:
+    static constexpr std::int32_t Capacity = 64;
+
+    // Raises EIdStackSetSizeExceeded for an index outside 0 .. Count() - 1.
+    std::int32_t Items(std::int32_t index) const;
+    // Raises EIdStackSetSizeExceeded when the set is full.
+    void Add(std::int32_t socket);
+    // Moves the last value into the place of the removed one.
+    void Remove(std::int32_t socket);
+    std::int32_t Count() const { return count_; }
+
+private:
+    std::array<std::int32_t, Capacity> sockets_ = {};
+    std::int32_t count_ = 0;
+};
+
+// The socket interface of the process. Socket values, ports, flags, lengths and results are
+// 32-bit signed; a call that fails returns -1 and LastSocketError gives its code. Results of the
+// calls that say "unchecked" go back as the platform gave them; CheckSocketResult turns them into
+// exceptions where the caller wants that.
+class TIdStack {
+public:
+    virtual ~TIdStack() = default;
+    TIdStack(const TIdStack&) = delete;
+    TIdStack& operator=(const TIdStack&) = delete;
+
+    // The host's own addresses as dotted texts, looked up again by every call of LocalAddresses.
+    virtual void RefreshLocalAddresses() = 0;
+    std::string FirstLocalAddress();
+    const std::vector<std::string>& LocalAddresses();
+
+    // Unchecked calls.
+    virtual std::int32_t AcceptSocket(std::int32_t socket, std::string& remoteIP,
+                                      std::int32_t& remotePort) = 0;
+    // An empty address text binds to any local address.
+    virtual std::int32_t BindSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
+                                    std::int32_t port) = 0;
+    virtual std::int32_t DestroySocket(std::int32_t socket) = 0;
+    // Raises EIdInvalidIPAddress before any platform call when the text is no address text.
+    virtual std::int32_t ConnectSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
+                                       std::int32_t port) = 0;
+
+    // Names and services; these raise.
+    virtual std::string HostNameToAddress(const std::string& name) = 0;
+    virtual std::string LocalHostName() = 0;
+    virtual std::string AddressToHostName(const std::string& address) = 0;
+    virtual std::int32_t ServiceNameToPort(const std::string& name) = 0;
+    virtual std::vector<std::string> PortToServiceNames(std::int32_t port) = 0;
+
+    virtual std::uint16_t HostToNetPort(std::uint16_t value);
+    virtual std::int32_t ListenSocket(std::int32_t socket, std::int32_t backlog) = 0;
+    virtual std::uint16_t NetToHostPort(std::uint16_t value);
+    virtual std::uint32_t HostToNetLong(std::uint32_t value);
+    virtual std::uint32_t NetToHostLong(std::uint32_t value);
+
+    // Unchecked calls. A receive returns 0 when the peer has closed.
+    virtual std::int32_t SocketReceive(std::int32_t socket, void* buffer, std::int32_t length,
+                                       std::int32_t flags) = 0;
+    virtual std::int32_t SocketReceiveFrom(std::int32_t socket, void* buffer, std::int32_t length,
+                                           std::int32_t flags, std::string& fromIP,
+                                           std::int32_t& fromPort) = 0;
+    // Waits until a socket of the read list is readable, of the write list writable or of the
+    // error list has an exception, at most timeout ms (TimeoutInfinite: no limit). Each given list
+    // is replaced by its ready sockets; returns how many there are, 0 on time-out, or -1.
+    // A list of more than 64 sockets raises EIdStackSetSizeExceeded before anything is done.
+    virtual std::int32_t SelectSockets(std::vector<std::int32_t>* read, std::vector<std::int32_t>* write,
+                                       std::vector<std::int32_t>* error, std::int32_t timeout) = 0;
+    virtual std::int32_t SocketSend(std::int32_t socket, const void* buffer, std::int32_t length,
+                                    std::int32_t flags) = 0;
+    virtual std::int32_t SocketSendTo(std::int32_t socket, const void* buffer, std::int32_t length,
+                                      std::int32_t flags, const std::string& ip, std::int32_t port) = 0;
+    virtual std::int32_t SetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option,
+                                         const void* value, std::int32_t length) = 0;
+    virtual std::int32_t NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) = 0;
+    virtual std::int32_t ShutdownSocket(std::int32_t socket, std::int32_t direction) = 0;
+
+    // "Socket Error # %d", CR LF, and the code's text (empty for a code without one).
+    virtual std::string SocketErrorText(std::int32_t code);
+    // The code of the calling thread's last failed socket call.
+    virtual std::int32_t LastSocketError() = 0;
+    // Makes the next LastSocketError of the calling thread return the code.
+    virtual void SetLastSocketError(std::int32_t code) = 0;
+
+    // Checked: a failure raises EIdSocketError. The port is in host order.
+    virtual void PeerEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
+                              std::int32_t& port) = 0;
+    virtual void LocalEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
+                               std::int32_t& port) = 0;
+    virtual std::int32_t GetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option,
+                                         void* value, std::int32_t* length) = 0;
+
+    virtual std::string AddressToText(const TIdIPv4Bytes& bytes);
+    // Raises EIdInvalidIPAddress for a text that is no address text.
+    virtual void TextToAddress(const std::string& text, TIdIPv4Bytes& bytes);
+
+    // False when the result is not -1. Otherwise the failure's code goes to LastSocketErrorCode:
+    // true when it is tolerated, else EIdSocketError is raised.
+    bool CheckSocketResult(std::int32_t result, std::initializer_list<std::int32_t> tolerated = {});
+    [[noreturn]] void ThrowSocketError(std::int32_t code);
+    // A new IPv4 socket; raises EIdInvalidSocket when none can be made.
+    std::int32_t CreateInetSocket(std::int32_t type, std::int32_t protocol);
+    // "LOCALHOST" in any letter case gives "127.0.0.1" without lookup; an address text comes back
+    // unchanged; anything else is looked up, anew on every call.
+    std::string LookupHost(const std::string& host);
+    bool IsAddressText(const std::string& text);
+    // The four address bytes in memory order, ready for a socket address record.
+    std::uint32_t TextToAddressValue(const std::string& text);
+    // The code seen by the last CheckSocketResult that met a failure.
+    std::int32_t LastSocketErrorCode() const { return lastSocketErrorCode_; }
+
+protected:
+    TIdStack() = default;
+
+    std::vector<std::string> localAddressList_;
+
+private:
+    // A timed connect checks its result on a worker thread.
+    std::atomic<std::int32_t> lastSocketErrorCode_ = 0;
+};
+
+// What SharedStack is made from.
+using TIdStackClass = std::function<std::unique_ptr<TIdStack>()>;
+
+// The one stack of the process while a network component exists, otherwise none.
+TIdStack* SharedStack();
+// An empty class restores the stack of this platform. Set it while no network component exists.
+void SetStackClass(TIdStackClass stackClass);
+// Network components hold the shared stack: the first hold creates it, the last release frees it,
+// all under one process-wide lock. A failed creation leaves the count as it was and raises.
+void HoldSharedStack();
+void ReleaseSharedStack();
+std::int32_t SharedStackHolders();
+
+}  // namespace w20

@@ -1,0 +1,253 @@
+#include "net/IdStackPosix.h"
+
+#include <chrono>
+
+#include "base/Convert.h"
+#include "base/Format.h"
+#include "net/IdExceptions.h"
+#include "net/SocketErrorMap.h"
+
+namespace w20 {
+
+TIdStackPosix::TIdStackPosix(SocketLibrary& library) : functions_(library.Functions()) {
+    library.Start();
+}
+
+void TIdStackPosix::RefreshLocalAddresses() {
+    localAddressList_.clear();
+    std::vector<TIdIPv4Bytes> addresses;
+    if (functions_.ResolveName(LocalHostName(), addresses) != 0) CheckSocketResult(-1);
+    for (const TIdIPv4Bytes& address : addresses) localAddressList_.push_back(AddressToText(address));
+}
+
+std::int32_t TIdStackPosix::AcceptSocket(std::int32_t socket, std::string& remoteIP,
+                                         std::int32_t& remotePort) {
+    SocketAddressIn peer;
+    const std::int32_t result = functions_.Accept(socket, peer);
+    if (result != -1) {
+        std::int32_t family = 0;
+        ReadEndpoint(peer, family, remoteIP, remotePort);
+    }
+    return result;
+}
+
+bool TIdStackPosix::MakeAddress(std::int32_t family, const std::string& ip, bool emptyIsAny,
+                                std::int32_t port, SocketAddressIn& address) {
+    address.family = static_cast<std::int16_t>(family);
+    if (!ip.empty() || !emptyIsAny) TextToAddress(ip, address.address);
+    // The record has 16 bits for the port: a larger value would quietly name another port.
+    if (port < 0 || port > 65535) {
+        SetLastSocketError(seInvalidArgument);
+        return false;
+    }
+    address.port = HostToNetPort(static_cast<std::uint16_t>(port));
+    return true;
+}
+
+void TIdStackPosix::ReadEndpoint(const SocketAddressIn& address, std::int32_t& family, std::string& ip,
+                                 std::int32_t& port) {
+    family = address.family;
+    ip = AddressToText(address.address);
+    port = NetToHostPort(address.port);
+}
+
+std::int32_t TIdStackPosix::BindSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
+                                       std::int32_t port) {
+    SocketAddressIn address;
+    if (!MakeAddress(family, ip, true, port, address)) return -1;
+    return functions_.Bind(socket, address);
+}
+
+std::int32_t TIdStackPosix::DestroySocket(std::int32_t socket) {
+    return functions_.Close(socket);
+}
+
+std::int32_t TIdStackPosix::ConnectSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
+                                          std::int32_t port) {
+    SocketAddressIn address;
+    if (!MakeAddress(family, ip, false, port, address)) return -1;
+    return functions_.Connect(socket, address);
+}
+
+std::string TIdStackPosix::HostNameToAddress(const std::string& name) {
+    std::vector<TIdIPv4Bytes> addresses;
+    if (functions_.ResolveName(name, addresses) != 0 || addresses.empty()) CheckSocketResult(-1);
+    return AddressToText(addresses.front());
+}
+
+std::string TIdStackPosix::LocalHostName() {
+    char buffer[250] = {};
+    CheckSocketResult(functions_.GetHostName(buffer, sizeof buffer));
+    return buffer;
+}
+
+std::string TIdStackPosix::AddressToHostName(const std::string& address) {
+    TIdIPv4Bytes bytes;
+    TextToAddress(address, bytes);
+    std::string name;
+    CheckSocketResult(functions_.ResolveAddress(bytes, name));
+    return name;
+}
+
+std::int32_t TIdStackPosix::ServiceNameToPort(const std::string& name) {
+    std::int32_t port = 0;
+    if (functions_.ServiceByName(name, port) == 0) return port;
+    if (TryStrToInt(name, port)) return port;
+    throw EIdInvalidServiceName(name);
+}
+
+std::vector<std::string> TIdStackPosix::PortToServiceNames(std::int32_t port) {
+    std::vector<std::string> names;
+    functions_.ServiceByPort(port, names);
+    return names;
+}
+
+std::int32_t TIdStackPosix::ListenSocket(std::int32_t socket, std::int32_t backlog) {
+    return functions_.Listen(socket, backlog);
+}
+
+std::int32_t TIdStackPosix::SocketReceive(std::int32_t socket, void* buffer, std::int32_t length,
+                                          std::int32_t flags) {
+    return functions_.Recv(socket, buffer, length, flags);
+}
+
+std::int32_t TIdStackPosix::SocketReceiveFrom(std::int32_t socket, void* buffer, std::int32_t length,
+                                              std::int32_t flags, std::string& fromIP,
+                                              std::int32_t& fromPort) {
+    SocketAddressIn from;
+    const std::int32_t result = functions_.RecvFrom(socket, buffer, length, flags, from);
+    if (result != -1) {
+        std::int32_t family = 0;
+        ReadEndpoint(from, family, fromIP, fromPort);
+    }
+    return result;
+}
+
+std::int32_t TIdStackPosix::SelectSockets(std::vector<std::int32_t>* read, std::vector<std::int32_t>* write,
+                                          std::vector<std::int32_t>* error, std::int32_t timeout) {
+    std::vector<std::int32_t>* const lists[3] = {read, write, error};
+    for (const std::vector<std::int32_t>* list : lists) {
+        if (list != nullptr && list->size() > static_cast<std::size_t>(TIdSocketList::Capacity)) {
+            throw EIdStackSetSizeExceeded();
+        }
+    }
+    if (timeout < 0 && timeout != TimeoutInfinite) {
+        SetLastSocketError(seInvalidArgument);  // what a negative time limit gives on the home platform
+        return -1;
+    }
+
+    // What each list asks for, and which conditions count as ready for it.
+    constexpr std::uint16_t asked[3] = {pollReadable, pollWritable, pollPriority};
+    constexpr std::uint16_t ready[3] = {pollReadable | pollError | pollHangUp, pollWritable | pollError,
+                                        pollPriority};
+    SocketPollEntry entries[3 * TIdSocketList::Capacity];
+    std::int32_t first[4] = {};
+    std::int32_t count = 0;
+    for (int l = 0; l < 3; ++l) {
+        first[l] = count;
+        if (lists[l] == nullptr) continue;
+        for (const std::int32_t socket : *lists[l]) {
+            if (socket < 0) {
+                SetLastSocketError(seNotSocket);
+                return -1;
+            }
+            bool present = false;  // a set holds a value once
+            for (std::int32_t i = first[l]; i < count; ++i) present = present || entries[i].socket == socket;
+            if (!present) entries[count++] = SocketPollEntry{socket, asked[l], 0};
+        }
+    }
+    first[3] = count;
+
+    // A signal ends a wait early: wait again for the time that is left.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout < 0 ? 0 : timeout);
+    std::int32_t remaining = timeout == TimeoutInfinite ? -1 : timeout;
+    std::int32_t result;
+    while ((result = functions_.Poll(entries, count, remaining)) < 0 &&
+           functions_.LastError() == seInterrupted) {
+        if (timeout != TimeoutInfinite) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            remaining = static_cast<std::int32_t>(left > 0 ? left : 0);
+        }
+    }
+    if (result < 0) return -1;
+
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (entries[i].found & pollNotOpen) {
+            // A value that is no open socket fails the whole wait, as select does.
+            SetLastSocketError(seNotSocket);
+            return -1;
+        }
+    }
+    std::int32_t readyCount = 0;
+    for (int l = 0; l < 3; ++l) {
+        if (lists[l] == nullptr) continue;
+        lists[l]->clear();
+        for (std::int32_t i = first[l]; i < first[l + 1]; ++i) {
+            if (entries[i].found & ready[l]) {
+                lists[l]->push_back(entries[i].socket);
+                ++readyCount;
+            }
+        }
+    }
+    return readyCount;
+}
+
+std::int32_t TIdStackPosix::SocketSend(std::int32_t socket, const void* buffer, std::int32_t length,
+                                       std::int32_t flags) {
+    return functions_.Send(socket, buffer, length, flags);
+}
+
+std::int32_t TIdStackPosix::SocketSendTo(std::int32_t socket, const void* buffer, std::int32_t length,
+                                         std::int32_t flags, const std::string& ip, std::int32_t port) {
+    SocketAddressIn address;
+    if (!MakeAddress(IdFamilyInet, ip, false, port, address)) return -1;
+    return functions_.SendTo(socket, buffer, length, flags, address);
+}
+
+std::int32_t TIdStackPosix::SetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option,
+                                            const void* value, std::int32_t length) {
+    return functions_.SetSockOpt(socket, level, option, value, length);
+}
+
+std::int32_t TIdStackPosix::NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) {
+    return functions_.Socket(family, type, protocol);
+}
+
+std::int32_t TIdStackPosix::ShutdownSocket(std::int32_t socket, std::int32_t direction) {
+    return functions_.Shutdown(socket, direction);
+}
+
+std::string TIdStackPosix::SocketErrorText(std::int32_t code) {
+    if (code == seHostNotFound) return Format("Socket Error # %d\r\n%s", code, "Host not found.");
+    return TIdStack::SocketErrorText(code);
+}
+
+std::int32_t TIdStackPosix::LastSocketError() {
+    return functions_.LastError();
+}
+
+void TIdStackPosix::SetLastSocketError(std::int32_t code) {
+    functions_.SetLastError(code);
+}
+
+void TIdStackPosix::PeerEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
+                                 std::int32_t& port) {
+    SocketAddressIn address;
+    CheckSocketResult(functions_.GetPeerName(socket, address));
+    ReadEndpoint(address, family, ip, port);
+}
+
+void TIdStackPosix::LocalEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
+                                  std::int32_t& port) {
+    SocketAddressIn address;
+    CheckSocketResult(functions_.GetSockName(socket, address));
+    ReadEndpoint(address, family, ip, port);
+}
+
+std::int32_t TIdStackPosix::GetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option,
+                                            void* value, std::int32_t* length) {
+    return functions_.GetSockOpt(socket, level, option, value, length);
+}
+
+}  // namespace w20

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "net/IdStack.h"
+#include "net/SocketLibrary.h"
+
+namespace w20 {
+
+// The stack of this platform: every operation goes through the entry points of a socket library,
+// by default the process's own. Creating it starts the library once per process.
+class TIdStackPosix : public TIdStack {
+public:
+    explicit TIdStackPosix(SocketLibrary& library = SocketLibrary::Process());
+
+    void RefreshLocalAddresses() override;
+    std::int32_t AcceptSocket(std::int32_t socket, std::string& remoteIP, std::int32_t& remotePort) override;
+    std::int32_t BindSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
+                            std::int32_t port) override;
+    std::int32_t DestroySocket(std::int32_t socket) override;
+    std::int32_t ConnectSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
+                               std::int32_t port) override;
+    std::string HostNameToAddress(const std::string& name) override;
+    std::string LocalHostName() override;
+    std::string AddressToHostName(const std::string& address) override;
+    std::int32_t ServiceNameToPort(const std::string& name) override;
+    std::vector<std::string> PortToServiceNames(std::int32_t port) override;
+    std::int32_t ListenSocket(std::int32_t socket, std::int32_t backlog) override;
+    std::int32_t SocketReceive(std::int32_t socket, void* buffer, std::int32_t length,
+                               std::int32_t flags) override;
+    std::int32_t SocketReceiveFrom(std::int32_t socket, void* buffer, std::int32_t length, std::int32_t flags,
+                                   std::string& fromIP, std::int32_t& fromPort) override;
+    std::int32_t SelectSockets(std::vector<std::int32_t>* read, std::vector<std::int32_t>* write,
+                               std::vector<std::int32_t>* error, std::int32_t timeout) override;
+    std::int32_t SocketSend(std::int32_t socket, const void* buffer, std::int32_t length,
+                            std::int32_t flags) override;
+    std::int32_t SocketSendTo(std::int32_t socket, const void* buffer, std::int32_t length,
+                              std::int32_t flags, const std::string& ip, std::int32_t port) override;
+    std::int32_t SetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option,
+                                 const void* value, std::int32_t length) override;
+    std::int32_t NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) override;
+    std::int32_t ShutdownSocket(std::int32_t socket, std::int32_t direction) override;
+    // Adds "Host not found." for 11001.
+    std::string SocketErrorText(std::int32_t code) override;
+    std::int32_t LastSocketError() override;
+    void SetLastSocketError(std::int32_t code) override;
+    void PeerEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
+                      std::int32_t& port) override;
+    void LocalEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
+                       std::int32_t& port) override;
+    std::int32_t GetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option, void* value,
+                                 std::int32_t* length) override;
+
+private:
+    // The socket address record of a bind, connect or send-to; raises EIdInvalidIPAddress for a
+    // text that is no address text, and gives false for a port outside 16 bits.
+    bool MakeAddress(std::int32_t family, const std::string& ip, bool emptyIsAny, std::int32_t port,
+                     SocketAddressIn& address);
+    void ReadEndpoint(const SocketAddressIn& address, std::int32_t& family, std::string& ip,
+                      std::int32_t& port);
+
+    const SocketFunctions& functions_;
+};
+
+}  // namespace w20

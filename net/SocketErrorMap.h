@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+// The one place where the platform's native failure codes become socket error codes in the
+// numbering that the messages and the tolerated-code lists use (10004 .. 10066, 11001 ..).
+namespace w20 {
+
+// Codes used by name elsewhere.
+constexpr std::int32_t seInterrupted = 10004;
+constexpr std::int32_t seBadDescriptor = 10009;
+constexpr std::int32_t seInvalidArgument = 10022;
+constexpr std::int32_t seNotSocket = 10038;
+constexpr std::int32_t seAddressInUse = 10048;
+constexpr std::int32_t seConnectionAborted = 10053;
+constexpr std::int32_t seConnectionReset = 10054;
+constexpr std::int32_t seShutdown = 10058;
+constexpr std::int32_t seConnectionRefused = 10061;
+constexpr std::int32_t seHostNotFound = 11001;
+
+// An errno value; a value without a counterpart is passed on unchanged (it then has no text).
+std::int32_t SocketErrorFromErrno(int error);
+
+// A name-lookup failure: the resolver's own code and, for a system failure, the errno value.
+std::int32_t SocketErrorFromResolver(int resolverCode, int error);
+
+}  // namespace w20

@@ -1,0 +1,214 @@
+#include <netdb.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "net/IdExceptions.h"
+#include "net/IdStackPosix.h"
+#include "net/SocketErrorMap.h"
+
+namespace w20 {
+namespace {
+
+TEST(SocketErrorText, WholeTable) {
+    TIdStackPosix stack;
+    const struct {
+        std::int32_t code;
+        std::string text;
+    } cases[] = {
+        {10004, "Interrupted system call."},
+        {10009, "Bad file number."},
+        {10013, "Access denied."},
+        {10014, "Bad address."},
+        {10022, "Invalid argument."},
+        {10024, "Too many open files."},
+        {10035, "Operation would block. "},  // the trailing blank belongs to the text
+        {10036, "Operation now in progress."},
+        {10037, "Operation already in progress."},
+        {10038, "Socket operation on non-socket."},
+        {10039, "Destination address required."},
+        {10040, "Message too long."},
+        {10041, "Protocol wrong type for socket."},
+        {10042, "Bad protocol option."},
+        {10043, "Protocol not supported."},
+        {10044, "Socket type not supported."},
+        {10045, "Operation not supported on socket."},
+        {10046, "Protocol family not supported."},
+        {10047, "Address family not supported by protocol family."},
+        {10048, "Address already in use."},
+        {10049, "Cannot assign requested address."},
+        {10050, "Network is down."},
+        {10051, "Network is unreachable."},
+        {10052, "Net dropped connection or reset."},
+        {10053, "Software caused connection abort."},
+        {10054, "Connection reset by peer."},
+        {10055, "No buffer space available."},
+        {10056, "Socket is already connected."},
+        {10057, "Socket is not connected."},
+        {10058, "Cannot send or receive after socket is closed."},
+        {10059, "Too many references, cannot splice."},
+        {10060, "Connection timed out."},
+        {10061, "Connection refused."},
+        {10062, "Too many levels of symbolic links."},
+        {10063, "File name too long."},
+        {10064, "Host is down."},
+        {10065, "No route to host."},
+        {10066, "Directory not empty"},  // no full stop
+        {11001, "Host not found."},
+        // Codes without a text.
+        {10093, ""},
+        {10000, ""},
+        {10001, ""},
+        {10067, ""},
+        {11002, ""},
+        {11004, ""},
+        {0, ""},
+        {-1, ""},
+        {2147483647, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(stack.SocketErrorText(c.code),
+                  "Socket Error # " + std::to_string(c.code) + "\r\n" + c.text);
+    }
+}
+
+TEST(SocketErrorText, ThrowSocketErrorCarriesCodeAndText) {
+    TIdStackPosix stack;
+    try {
+        stack.ThrowSocketError(10061);
+        FAIL() << "no exception";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.SocketErrorCode(), 10061);
+        EXPECT_EQ(e.Message(), "Socket Error # 10061\r\nConnection refused.");
+    }
+}
+
+TEST(CheckSocketResult, ToleratedAndRaisedFailures) {
+    TIdStackPosix stack;
+    const struct {
+        std::int32_t result;
+        std::int32_t lastError;
+        std::initializer_list<std::int32_t> tolerated;
+        bool expected;
+        bool raises;
+        std::int32_t codeAfter;  // LastSocketErrorCode afterwards
+    } cases[] = {
+        {-1, 10054, {10054}, true, false, 10054},
+        {-1, 10058, {10058, 10053}, true, false, 10058},
+        {-1, 10053, {10058, 10053, 10054}, true, false, 10053},
+        {0, 10061, {10054}, false, false, 10053},  // success: code left as it was
+        {5, 10061, {}, false, false, 10053},
+        {-2, 10061, {}, false, false, 10053},  // only -1 is a failure
+        {-1, 10061, {10054}, false, true, 10061},
+        {-1, 10048, {}, false, true, 10048},
+    };
+    for (const auto& c : cases) {
+        stack.SetLastSocketError(c.lastError);
+        if (c.raises) {
+            try {
+                stack.CheckSocketResult(c.result, c.tolerated);
+                ADD_FAILURE() << "no exception for " << c.lastError;
+            } catch (const EIdSocketError& e) {
+                EXPECT_EQ(e.SocketErrorCode(), c.lastError);
+                EXPECT_EQ(e.Message(), stack.SocketErrorText(c.lastError));
+            }
+        } else {
+            EXPECT_EQ(stack.CheckSocketResult(c.result, c.tolerated), c.expected)
+                << c.result << " " << c.lastError;
+        }
+        EXPECT_EQ(stack.LastSocketErrorCode(), c.codeAfter) << c.result << " " << c.lastError;
+    }
+}
+
+TEST(SocketErrorMap, ErrnoValues) {
+    const struct {
+        int error;
+        std::int32_t code;
+    } cases[] = {
+        {ECONNREFUSED, 10061},
+        {ETIMEDOUT, 10060},
+        {ECONNRESET, 10054},
+        {ENETUNREACH, 10051},
+        {EHOSTUNREACH, 10065},
+        {EADDRINUSE, 10048},
+        {EADDRNOTAVAIL, 10049},
+        {EBADF, 10009},
+        {ENOTSOCK, 10038},
+        {EPIPE, 10058},
+        {ESHUTDOWN, 10058},
+        {ECONNABORTED, 10053},
+        {EINTR, 10004},
+        {EAGAIN, 10035},
+        {EINPROGRESS, 10036},
+        {EINVAL, 10022},
+        {EMFILE, 10024},
+        {EACCES, 10013},
+        {ENOTCONN, 10057},
+        {EISCONN, 10056},
+        {ENOBUFS, 10055},
+        {ENETDOWN, 10050},
+        {EHOSTDOWN, 10064},
+        {EAFNOSUPPORT, 10047},
+        {EIO, EIO},  // no counterpart: passed on, and it has no text
+    };
+    for (const auto& c : cases) EXPECT_EQ(SocketErrorFromErrno(c.error), c.code) << c.error;
+}
+
+TEST(SocketErrorMap, ResolverFailures) {
+    const struct {
+        int resolverCode;
+        int error;
+        std::int32_t code;
+    } cases[] = {
+        {EAI_NONAME, 0, 11001},     {EAI_AGAIN, 0, 11002},       {EAI_FAIL, 0, 11003},
+        {EAI_MEMORY, 0, 10055},     {EAI_SYSTEM, EMFILE, 10024}, {EAI_NODATA, 0, 11004},
+        {EAI_ADDRFAMILY, 0, 11004},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SocketErrorFromResolver(c.resolverCode, c.error), c.code);
+}
+
+TEST(NetworkExceptions, MessagesAndBases) {
+    EXPECT_EQ(EIdInvalidPortRange(1000, 999).Message(), "Invalid Port Range (1000 - 999)");
+    EXPECT_EQ(EIdCanNotBindPortInRange(3000, 3002).Message(), "Can not bind in port range (3000 - 3002)");
+    EXPECT_EQ(EIdCouldNotBindSocket().Message(),
+              "Could not bind socket. Address and port are already in use.");
+    EXPECT_EQ(EIdInvalidIPAddress("").Message(), " is not a valid IP address.");
+    EXPECT_EQ(EIdInvalidIPAddress(std::string("a\0b", 3)).Message(),
+              std::string("a\0b is not a valid IP address.", 30));
+    EXPECT_EQ(EIdInvalidServiceName("gopherx").Message(), "gopherx is not a valid service.");
+    EXPECT_EQ(EIdStackInitializationFailed().Message(), "Winsock Initialization Error.");
+    EXPECT_EQ(EIdStackSetSizeExceeded().Message(), "Set Size Exceeded.");
+    EXPECT_EQ(EIdInvalidSocket().Message(), "Cannot allocate socket.");
+    EXPECT_EQ(EIdConnClosedGracefully().Message(), "Connection Closed Gracefully.");
+    EXPECT_EQ(EIdNotEnoughDataInBuffer().Message(), "Not enough data in buffer.");
+
+    const EIdProtocolReplyError reply(404, "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(reply.ReplyCode(), 404);
+    EXPECT_EQ(reply.Message(), "HTTP/1.1 404 Not Found");
+
+    // Callers catch by the bases.
+    EXPECT_THROW(throw EIdConnClosedGracefully(), EIdSilentException);
+    EXPECT_THROW(throw EIdInvalidIPAddress("x"), EIdStackError);
+    EXPECT_THROW(throw EIdCanNotBindPortInRange(1, 2), EIdSocketHandleError);
+    EXPECT_THROW(throw EIdNotEnoughDataInBuffer(), EIdTCPConnectionError);
+    EXPECT_THROW(throw EIdSocketError(1, "x"), EIdException);
+    EXPECT_THROW(throw EIdWS2StubError("x", 0), Exception);
+}
+
+TEST(NetworkExceptions, StubErrorMessage) {
+    const EIdWS2StubError quiet("Error on loading Winsock2 library (WS2_32.DLL)", 0);
+    EXPECT_EQ(quiet.Message(), "Error on loading Winsock2 library (WS2_32.DLL)");
+    EXPECT_EQ(quiet.OSErrorCode(), 0u);
+    EXPECT_EQ(quiet.OSErrorText(), "");
+
+    const EIdWS2StubError withCode("Error on call Winsock2 library function send", ENOENT);
+    EXPECT_EQ(withCode.StubTitle(), "Error on call Winsock2 library function send");
+    EXPECT_EQ(withCode.OSErrorCode(), static_cast<std::uint32_t>(ENOENT));
+    EXPECT_EQ(withCode.OSErrorText(), std::strerror(ENOENT));
+    EXPECT_EQ(withCode.Message(), withCode.StubTitle() + ": " + std::strerror(ENOENT));
+}
+
+}  // namespace
+}  // namespace w20
