@@ -6,49 +6,38 @@
 
 #include "base/DateTime.h"
 #include "base/Strings.h"
+#include "http/IdHeaderList.h"
 #include "http/InternetDate.h"
 #include "net/AddressText.h"
 
 namespace w20 {
 namespace {
 
-// Such bytes would be copied into our own request header and could split it.
-bool HoldsLineBreakOrNul(std::string_view text) {
-    return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos;
-}
-
 // The host is the cookie's domain (leading dot ignored) or lies below it. A plain substring
 // test would also send ".b.c" cookies to "x.b.c.attacker.example".
 bool DomainMatches(std::string_view host, std::string_view domain) {
-    if (!domain.empty() && domain.front() == '.')
-        domain.remove_prefix(1);
-    if (domain.empty())
-        return false;
-    if (SameText(host, domain))
-        return true;
+    if (!domain.empty() && domain.front() == '.') domain.remove_prefix(1);
+    if (domain.empty()) return false;
+    if (SameText(host, domain)) return true;
     return host.size() > domain.size() && !IsDottedQuad(host) &&
            host[host.size() - domain.size() - 1] == '.' &&
            SameText(host.substr(host.size() - domain.size()), domain);
 }
 
 // Case-insensitive order of the paths; equal paths compare equal.
-bool PathLess(const std::string& a, const std::string& b) {
-    return UpperCase(a) < UpperCase(b);
-}
+bool PathLess(const std::string& a, const std::string& b) { return UpperCase(a) < UpperCase(b); }
 
 }  // namespace
 
 TIdCookieManager::TIdCookieManager(TCookieCollectionEvent onCreate)
     : OnCreate(std::move(onCreate)), cookies_(std::make_unique<TIdCookies>()) {
-    if (OnCreate)
-        OnCreate(this, *cookies_);
+    if (OnCreate) OnCreate(this, *cookies_);
 }
 
 TIdCookieManager::~TIdCookieManager() {
     try {
         RemoveExpired();
-        if (OnDestroy)
-            OnDestroy(this, *cookies_);
+        if (OnDestroy) OnDestroy(this, *cookies_);
     } catch (...) {
         // Nothing may leave a destructor; the cookies are freed below all the same.
     }
@@ -65,17 +54,13 @@ void TIdCookieManager::AddSetCookie2(const std::string& value, const std::string
 void TIdCookieManager::Admit(std::unique_ptr<TIdCookieRFC2109> cookie, const std::string& value,
                              const std::string& host) {
     cookie->ParseCookieText(value);
-    if (HoldsLineBreakOrNul(cookie->CookieName()) || HoldsLineBreakOrNul(cookie->Value()))
-        return;
-    if (cookie->Domain().empty())
-        cookie->SetDomain(host);
-    if (!cookie->IsValidForHost(host))
-        return;
+    // Name and value are copied into our own request header, where such bytes could split it.
+    if (HoldsLineBreak(cookie->CookieName()) || HoldsLineBreak(cookie->Value())) return;
+    if (cookie->Domain().empty()) cookie->SetDomain(host);
+    if (!cookie->IsValidForHost(host)) return;
     bool accept = true;
-    if (OnNewCookie)
-        OnNewCookie(this, cookie.get(), accept);
-    if (accept)
-        cookies_->StoreCookie(std::move(cookie));
+    if (OnNewCookie) OnNewCookie(this, cookie.get(), accept);
+    if (accept) cookies_->StoreCookie(std::move(cookie));
 }
 
 std::string TIdCookieManager::BuildCookieHeader(const TIdURI& uri, bool secure) {
@@ -85,16 +70,14 @@ std::string TIdCookieManager::BuildCookieHeader(const TIdURI& uri, bool secure) 
     TIdCookieLock lock(*cookies_, TIdAccessMode::AccessRead);
     const TIdCookieDomains& domains = lock.Domains();
     for (int d = 0; d < domains.Count(); ++d) {
-        if (!DomainMatches(uri.Host(), domains.Domains(d)))
-            continue;
+        if (!DomainMatches(uri.Host(), domains.Domains(d))) continue;
         const TIdCookieList& list = domains.Cookies(d);
         for (int i = list.Count() - 1; i >= 0; --i) {
             const TIdCookieRFC2109* cookie = list.Cookies(i);
             if (cookie->Path().empty() || uri.Path().compare(0, cookie->Path().size(), cookie->Path()) != 0) {
                 continue;
             }
-            if ((cookie->Secure() && !secure) || cookie->Value().empty())
-                continue;
+            if ((cookie->Secure() && !secure) || cookie->Value().empty()) continue;
             const auto at = std::lower_bound(matches.begin(), matches.end(), cookie,
                                              [](const TIdCookieRFC2109* a, const TIdCookieRFC2109* b) {
                                                  return PathLess(a->Path(), b->Path());
@@ -104,8 +87,7 @@ std::string TIdCookieManager::BuildCookieHeader(const TIdURI& uri, bool secure) 
     }
     std::string header;
     for (auto it = matches.rbegin(); it != matches.rend(); ++it) {
-        if (!header.empty())
-            header += "; ";
+        if (!header.empty()) header += "; ";
         header += (*it)->CookieName() + "=" + (*it)->Value();
     }
     return header;

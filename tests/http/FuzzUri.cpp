@@ -10,8 +10,7 @@
 namespace {
 
 void Require(bool condition) {
-    if (!condition)
-        std::abort();
+    if (!condition) std::abort();
 }
 
 }  // namespace
@@ -25,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     w20::TIdURI uri(text);
     std::string normalised = text;
     for (char& c : normalised) {
-        if (c == '\\')
-            c = '/';
+        if (c == '\\') c = '/';
     }
     if (normalised.find("://") == std::string::npos && normalised.find('#') == std::string::npos) {
         Require(uri.Path() + uri.Document() + uri.Params() == normalised);
@@ -38,7 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const std::string merged = w20::TIdURI::MergePath(uri.Path(), relative);
-    if (relative.empty() || relative.front() != '/')
-        Require(merged.find("//") == std::string::npos);
+    if (relative.empty() || relative.front() != '/') Require(merged.find("//") == std::string::npos);
     return 0;
 }

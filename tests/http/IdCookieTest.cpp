@@ -193,8 +193,7 @@ TEST(TIdCookie, PortListOfSetCookie2) {
         TIdCookieRFC2965 cookie;
         cookie.ParseCookieText(c.text);
         std::vector<std::int32_t> ports;
-        for (int i = 0; i < cookie.PortCount(); ++i)
-            ports.push_back(cookie.Port(i));
+        for (int i = 0; i < cookie.PortCount(); ++i) ports.push_back(cookie.Port(i));
         EXPECT_EQ(ports, c.ports) << c.text;
     }
     TIdCookieRFC2965 cookie;

@@ -81,8 +81,7 @@ TEST(TIdURI, BuildsTextFromComponents) {
         {false, true, "http://h:80/x/y.html?q=1#top"},
         {true, true, "http://user:pw@h:80/x/y.html?q=1#top"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(uri.BuildURI(c.userInfo, c.bookmark), c.expected);
+    for (const auto& c : cases) EXPECT_EQ(uri.BuildURI(c.userInfo, c.bookmark), c.expected);
 
     uri.SetPassword("");
     EXPECT_EQ(uri.BuildURI(true, false), "http://user@h:80/x/y.html?q=1");

@@ -11,9 +11,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Runs `step` on another thread; the future is ready once it has returned.
-std::future<void> OnOtherThread(std::function<void()> step) {
-    return std::async(std::launch::async, step);
-}
+std::future<void> OnOtherThread(std::function<void()> step) { return std::async(std::launch::async, step); }
 
 TEST(ReadWriteLock, ReadersShareTheLock) {
     ReadWriteLock lock;
