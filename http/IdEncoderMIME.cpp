@@ -1,0 +1,23 @@
+#include "http/IdEncoderMIME.h"
+
+#include <cstdint>
+
+namespace w20 {
+
+std::string TIdEncoder3to4::Encode(std::string_view bytes) const {
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t count = bytes.size() - i < 3 ? bytes.size() - i : 3;
+        std::uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            group = (group << 8) | (k < count ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+        }
+        for (std::size_t k = 0; k < 4; ++k) {
+            text += k <= count ? codingTable_[(group >> (18 - 6 * k)) & 0x3F] : fillChar_;
+        }
+    }
+    return text;
+}
+
+}  // namespace w20

@@ -1,0 +1,121 @@
+#include "http/IdHeaderList.h"
+
+#include <cstddef>
+#include <iterator>
+
+#include "base/Strings.h"
+
+namespace w20 {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool IsContinuation(const std::string& line) { return !line.empty() && IsBlank(line.front()); }
+
+std::string TrimBlanksRight(std::string text) {
+    while (!text.empty() && IsBlank(text.back())) text.pop_back();
+    return text;
+}
+
+bool NameMatches(const std::string& line, std::string_view name) {
+    if (IsContinuation(line)) return false;
+    const std::size_t colon = line.find(':');
+    return colon != std::string::npos && SameText(std::string_view(line).substr(0, colon), name);
+}
+
+}  // namespace
+
+bool HoldsLineBreak(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos;
+}
+
+int TIdHeaderList::IndexOfName(std::string_view name) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (NameMatches(lines_[i], name)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::size_t TIdHeaderList::ContinuationEnd(std::size_t index) const {
+    std::size_t end = index + 1;
+    while (end < lines_.size() && IsContinuation(lines_[end])) ++end;
+    return end;
+}
+
+std::string TIdHeaderList::ValueAt(std::size_t index) const {
+    const std::string& line = lines_[index];
+    std::string value = line.substr(line.find(':') + 1);
+    if (unfoldLines_) {
+        for (std::size_t i = index + 1; i < ContinuationEnd(index); ++i)
+            value = Trim(value) + " " + Trim(lines_[i]);
+    }
+    return Trim(value);
+}
+
+std::string TIdHeaderList::Values(std::string_view name) const {
+    const int index = IndexOfName(name);
+    return index < 0 ? std::string() : ValueAt(static_cast<std::size_t>(index));
+}
+
+void TIdHeaderList::Extract(std::string_view name, std::vector<std::string>& values) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (NameMatches(lines_[i], name)) values.push_back(ValueAt(i));
+    }
+}
+
+void TIdHeaderList::SetValues(const std::string& name, const std::string& value) {
+    if (HoldsLineBreak(name) || HoldsLineBreak(value)) {
+        throw EIdUnsafeRequestText("Header \"" + name + "\" refused: it holds CR, LF or NUL.");
+    }
+    const int found = IndexOfName(name);
+    const auto at = [this](std::size_t index) { return lines_.begin() + static_cast<std::ptrdiff_t>(index); };
+    const std::size_t index = found < 0 ? lines_.size() : static_cast<std::size_t>(found);
+    if (value.empty()) {
+        if (found >= 0) lines_.erase(at(index), at(ContinuationEnd(index)));
+        return;
+    }
+    if (found < 0) {
+        lines_.emplace_back();
+    } else {
+        lines_.erase(at(index + 1), at(ContinuationEnd(index)));
+    }
+    std::vector<std::string> pieces = Fold(name + ": " + value, name.size() + 2);
+    lines_[index] = std::move(pieces.front());
+    lines_.insert(at(index + 1), std::make_move_iterator(pieces.begin() + 1),
+                  std::make_move_iterator(pieces.end()));
+}
+
+// Wraps a line longer than the fold length at the last blank, tab or comma of the value that lies
+// outside a double-quoted stretch and still lets the piece fit. Continuation pieces start with one blank
+// followed by text, so no piece is ever empty or blank (either would end a header block).
+// A line without such a place stays long.
+std::vector<std::string> TIdHeaderList::Fold(const std::string& line, std::size_t valueStart) const {
+    if (!foldLines_ || line.size() <= foldLength_) return {line};
+    std::vector<std::string> pieces;
+    std::string rest = line;
+    while (rest.size() > foldLength_) {
+        const std::size_t contentStart = pieces.empty() ? valueStart : 1;
+        std::size_t cut = std::string::npos;
+        bool quoted = false;
+        bool content = false;
+        for (std::size_t i = contentStart; i < rest.size() && i <= foldLength_; ++i) {
+            const char c = rest[i];
+            if (c == '"') quoted = !quoted;
+            if (!quoted && content && IsBlank(c)) {
+                cut = i;
+            } else if (!quoted && c == ',' && i < foldLength_) {
+                cut = i + 1;
+            }
+            if (!IsBlank(c)) content = true;
+        }
+        if (cut == std::string::npos) break;
+        pieces.push_back(TrimBlanksRight(rest.substr(0, cut)));
+        std::size_t next = cut;
+        while (next < rest.size() && IsBlank(rest[next])) ++next;
+        rest = next < rest.size() ? " " + rest.substr(next) : std::string();
+    }
+    if (!rest.empty()) pieces.push_back(pieces.empty() ? rest : TrimBlanksRight(rest));
+    return pieces;
+}
+
+}  // namespace w20

@@ -1,0 +1,138 @@
+#include "http/IdURI.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "base/Strings.h"
+
+namespace w20 {
+namespace {
+
+// Returns the text before the first `delimiter` and leaves the text after it in `text`;
+// without a delimiter the whole text is returned and `text` becomes empty.
+std::string Fetch(std::string& text, std::string_view delimiter) {
+    const std::size_t at = text.find(delimiter);
+    if (at == std::string::npos) return std::exchange(text, std::string());
+    std::string before = text.substr(0, at);
+    text.erase(0, at + delimiter.size());
+    return before;
+}
+
+}  // namespace
+
+TIdURI::TIdURI(const std::string& uri) {
+    if (!uri.empty()) ParseURI(uri);
+}
+
+void TIdURI::ParseURI(const std::string& uri) {
+    std::string work = uri;
+    std::replace(work.begin(), work.end(), '\\', '/');
+    protocol_.clear();
+    username_.clear();
+    password_.clear();
+    host_.clear();
+    port_.clear();
+    path_.clear();
+    document_.clear();
+    params_.clear();
+    bookmark_.clear();
+
+    const std::size_t scheme = work.find("://");
+    if (scheme != std::string::npos) {
+        protocol_ = work.substr(0, scheme);
+        work.erase(0, scheme + 3);
+        // The authority ends at the first "/". A "?" or "#" straight after the host ends it too,
+        // so that 'http://h?x=1' keeps "h" as the host and "?x=1" as the query.
+        const std::size_t end = work.find_first_of("/?#");
+        std::string authority = work.substr(0, end);
+        if (end == std::string::npos) {
+            work.clear();
+        } else {
+            work.erase(0, work[end] == '/' ? end + 1 : end);
+        }
+        const std::size_t at = authority.find('@');
+        if (at != std::string::npos) {
+            std::string userInfo = authority.substr(0, at);
+            authority.erase(0, at + 1);
+            username_ = Fetch(userInfo, ":");
+            password_ = username_.empty() ? std::string() : userInfo;
+        }
+        host_ = Fetch(authority, ":");
+        port_ = authority;
+        ParsePathPart(std::move(work), true);
+    } else {
+        ParsePathPart(std::move(work), false);
+    }
+    if (bookmark_.empty()) {
+        std::string params = params_;
+        params_ = Fetch(params, "#");
+        bookmark_ = params;
+    }
+}
+
+void TIdURI::ParsePathPart(std::string work, bool absolute) {
+    // Without "?", an "=" starts the query; the last "/" in front of it ends the directory.
+    std::size_t query = work.find('?');
+    if (query == std::string::npos) query = work.find('=');
+    const std::size_t slash = query == std::string::npos ? work.rfind('/') : work.rfind('/', query);
+    const std::size_t directoryLength = slash == std::string::npos ? 0 : slash + 1;
+    path_ = (absolute ? "/" : "") + work.substr(0, directoryLength);
+    if (query != std::string::npos) {
+        document_ = work.substr(0, query);
+        params_ = work.substr(query);
+    } else {
+        document_ = work;
+    }
+    document_.erase(0, std::min(directoryLength, document_.size()));
+    std::string rest = document_;
+    document_ = Fetch(rest, "#");
+    bookmark_ = rest;
+}
+
+std::string TIdURI::BuildURI(bool withUserInfo, bool withBookmark) const {
+    if (protocol_.empty()) throw EIdURIException("Protocol field is empty");
+    std::string result = protocol_ + "://";
+    if (withUserInfo && !username_.empty()) {
+        result += username_;
+        if (!password_.empty()) result += ":" + password_;
+        result += "@";
+    }
+    if (host_.empty()) throw EIdURIException("Host field is empty");
+    result += host_;
+    if (!port_.empty()) result += ":" + port_;
+    result += path_ + document_ + params_;
+    if (withBookmark && !bookmark_.empty()) result += "#" + bookmark_;
+    return result;
+}
+
+std::string TIdURI::MergePath(std::string_view basePath, std::string_view path) {
+    if (!path.empty() && path.front() == '/') return std::string(path);
+    const bool keepTrail = path.empty() || path.back() == '/';
+    std::string work(basePath);
+    if (!work.empty() && work.back() != '/') work += '/';
+    work += path;
+
+    std::string result;
+    for (std::size_t i = 0; i < work.size(); ++i) {
+        const char c = work[i];
+        if (c == '/') {
+            if (i == 0) {
+                result = "/";
+            } else if (result.empty() || result.back() != '/') {
+                result += '/';
+            }
+        } else if (c == '.' && !result.empty() && result.back() == '/' && i + 1 < work.size() &&
+                   work[i + 1] == '.') {
+            // ".." climbs one directory; at the root there is nothing left to climb.
+            result.pop_back();
+            while (!result.empty() && result.back() != '/') result.pop_back();
+            ++i;
+        } else {
+            result += c;
+        }
+    }
+    if (result != "/" && !result.empty() && result.back() == '/' && !keepTrail) result.pop_back();
+    return result;
+}
+
+}  // namespace w20

@@ -1,0 +1,152 @@
+#include "http/IdURI.h"
+
+#include <gtest/gtest.h>
+
+namespace w20 {
+namespace {
+
+struct Components {
+    const char* protocol;
+    const char* username;
+    const char* password;
+    const char* host;
+    const char* port;
+    const char* path;
+    const char* document;
+    const char* params;
+    const char* bookmark;
+};
+
+void ExpectComponents(const TIdURI& uri, const Components& c) {
+    EXPECT_EQ(uri.Protocol(), c.protocol);
+    EXPECT_EQ(uri.Username(), c.username);
+    EXPECT_EQ(uri.Password(), c.password);
+    EXPECT_EQ(uri.Host(), c.host);
+    EXPECT_EQ(uri.Port(), c.port);
+    EXPECT_EQ(uri.Path(), c.path);
+    EXPECT_EQ(uri.Document(), c.document);
+    EXPECT_EQ(uri.Params(), c.params);
+    EXPECT_EQ(uri.Bookmark(), c.bookmark);
+}
+
+TEST(TIdURI, ParsesAbsoluteAndRelativeReferences) {
+    const struct {
+        const char* text;
+        Components expected;
+    } cases[] = {
+        {"http://h/cgi/data.php?a=1&b=2", {"http", "", "", "h", "", "/cgi/", "data.php", "?a=1&b=2", ""}},
+        {"http://h", {"http", "", "", "h", "", "/", "", "", ""}},
+        {"http://h/", {"http", "", "", "h", "", "/", "", "", ""}},
+        {"http://user:pw@h:8080/x/y.html#top",
+         {"http", "user", "pw", "h", "8080", "/x/", "y.html", "", "top"}},
+        {"http://:pw@h/", {"http", "", "", "h", "", "/", "", "", ""}},
+        {"http://user@h/", {"http", "user", "", "h", "", "/", "", "", ""}},
+        {"HTTP://H/", {"HTTP", "", "", "H", "", "/", "", "", ""}},
+        {"http:\\\\h\\a\\b.php", {"http", "", "", "h", "", "/a/", "b.php", "", ""}},
+        {"page.php?x=1", {"", "", "", "", "", "", "page.php", "?x=1", ""}},
+        {"/a/b.php?u=1#frag", {"", "", "", "", "", "/a/", "b.php", "?u=1", "frag"}},
+        {"/a/b.php?u=/x", {"", "", "", "", "", "/a/", "b.php", "?u=/x", ""}},
+        // Without "?", an "=" starts the query.
+        {"http://h/a/b=c/d", {"http", "", "", "h", "", "/a/", "b", "=c/d", ""}},
+        {"http://h/a/b.php?x=1#f?g", {"http", "", "", "h", "", "/a/", "b.php", "?x=1", "f?g"}},
+        {"x/y/", {"", "", "", "", "", "x/y/", "", "", ""}},
+        {"ftp://h:21/x", {"ftp", "", "", "h", "21", "/", "x", "", ""}},
+        {"http://h:abc/", {"http", "", "", "h", "abc", "/", "", "", ""}},
+        // A query or bookmark straight after the host does not become part of the host.
+        {"http://h?x=1", {"http", "", "", "h", "", "/", "", "?x=1", ""}},
+        {"http://h#top", {"http", "", "", "h", "", "/", "", "", "top"}},
+        {"", {"", "", "", "", "", "", "", "", ""}},
+        {"://", {"", "", "", "", "", "/", "", "", ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ExpectComponents(TIdURI(c.text), c.expected);
+    }
+}
+
+TEST(TIdURI, ParsingAgainClearsEveryComponent) {
+    TIdURI uri("http://u:p@h:81/a/b?c#d");
+    uri.ParseURI("rel");
+    ExpectComponents(uri, {"", "", "", "", "", "", "rel", "", ""});
+}
+
+TEST(TIdURI, BuildsTextFromComponents) {
+    TIdURI uri("http://user:pw@h:80/x/y.html?q=1#top");
+    const struct {
+        bool userInfo, bookmark;
+        const char* expected;
+    } cases[] = {
+        {false, false, "http://h:80/x/y.html?q=1"},
+        {true, false, "http://user:pw@h:80/x/y.html?q=1"},
+        {false, true, "http://h:80/x/y.html?q=1#top"},
+        {true, true, "http://user:pw@h:80/x/y.html?q=1#top"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(uri.BuildURI(c.userInfo, c.bookmark), c.expected);
+
+    uri.SetPassword("");
+    EXPECT_EQ(uri.BuildURI(true, false), "http://user@h:80/x/y.html?q=1");
+}
+
+TEST(TIdURI, BuildingWithoutProtocolOrHostFails) {
+    const struct {
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {"/a/b.php", "Protocol field is empty"},
+        {"http:///a", "Host field is empty"},
+        {"http://u@/a", "Host field is empty"},
+    };
+    for (const auto& c : cases) {
+        TIdURI uri(c.text);
+        try {
+            uri.BuildURI(false, false);
+            ADD_FAILURE() << c.text << " built";
+        } catch (const EIdURIException& e) {
+            EXPECT_EQ(e.Message(), c.message) << c.text;
+        }
+    }
+}
+
+TEST(TIdURI, ReadingUriKeepsFullFormAndReturnsShortForm) {
+    TIdURI uri("http://u:p@h/x?y#z");
+    uri.SetHost("other");
+    EXPECT_EQ(uri.URI(), "http://other/x?y");
+    uri.SetURI("https://k/");
+    EXPECT_EQ(uri.URI(), "https://k/");
+    TIdURI relative("a.php");
+    EXPECT_THROW(relative.URI(), EIdURIException);
+}
+
+TEST(TIdURI, MergesRelativePaths) {
+    const struct {
+        const char* base;
+        const char* path;
+        const char* expected;
+    } cases[] = {
+        {"/dir/", "../other/", "/other/"},
+        {"/a/b", "", "/a/b/"},
+        {"/a/", "x/./y", "/a/x/./y"},
+        {"", "", ""},
+        {"/cgi/", "", "/cgi/"},
+        {"/cgi/", "/abs/x", "/abs/x"},
+        {"/a/b/", "c", "/a/b/c"},
+        {"/a/b/", "c/", "/a/b/c/"},
+        {"/a/b/", "../../c", "/c"},
+        // ".." above the root stays at the root.
+        {"/", "../../x", "/x"},
+        {"/a/", "../../../", "/"},
+        // Runs of "/" collapse, also an empty segment at the join.
+        {"/a//b/", "c//d", "/a/b/c/d"},
+        {"/a/", "//x", "//x"},
+        {"a", "b", "a/b"},
+        {"", "../x", "../x"},
+        {"/a/b/", "..", "/a"},
+        {"/a/b/", "./", "/a/b/./"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TIdURI::MergePath(c.base, c.path), c.expected) << "'" << c.base << "' + '" << c.path << "'";
+    }
+}
+
+}  // namespace
+}  // namespace w20
