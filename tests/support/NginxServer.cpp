@@ -1,0 +1,132 @@
+#include "tests/support/NginxServer.h"
+
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+#include "tests/support/LoopbackClient.h"
+
+namespace w20::test {
+
+namespace {
+
+// As root, nginx's workers drop to an unprivileged account, like a real installation; the
+// document root must then be readable by others (a TempDir is).
+std::string WorkerUserDirective() {
+    if (geteuid() != 0)
+        return "";  // the workers run as the invoking user anyway
+    constexpr uid_t Nobody = 65534;
+    passwd* user = getpwuid(Nobody);
+    group* team = getgrgid(Nobody);
+    if (user == nullptr || team == nullptr)
+        throw std::runtime_error("nginx: no account with id 65534 for the workers");
+    return std::string("user ") + user->pw_name + " " + team->gr_name + ";\n";
+}
+
+}  // namespace
+
+bool NginxServer::Available() {
+    return access(Binary, X_OK) == 0;
+}
+
+NginxServer::NginxServer(const std::string& documentRoot, const std::string& serverSnippet,
+                         const std::string& httpSnippet, std::chrono::milliseconds startBound) {
+    if (!Available())
+        throw std::runtime_error(std::string("nginx is missing: ") + Binary +
+                                 " is not there (install the Debian package nginx)");
+    // The free port may be taken by someone else before nginx binds it; then try another.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (TryStart(documentRoot, serverSnippet, httpSnippet, startBound))
+            return;
+        if (ErrorLog().find("Address already in use") == std::string::npos)
+            break;
+    }
+    std::string log = ErrorLog();
+    process_.reset();
+    throw std::runtime_error("nginx did not start within " + std::to_string(startBound.count()) +
+                             " ms. Error log:\n" + log);
+}
+
+NginxServer::~NginxServer() = default;  // the child is stopped first, then the prefix removed
+
+bool NginxServer::TryStart(const std::string& documentRoot, const std::string& serverSnippet,
+                           const std::string& httpSnippet, std::chrono::milliseconds startBound) {
+    process_.reset();
+    port_ = FreeLoopbackPort();
+    const std::string& p = prefix_.Path();
+    std::string text = "daemon off;\nmaster_process on;\nworker_processes 1;\n" + WorkerUserDirective() +
+                       "pid " + p +
+                       "/nginx.pid;\n"
+                       "error_log " +
+                       p +
+                       "/error.log notice;\n"
+                       "events { worker_connections 256; }\n"
+                       "http {\n"
+                       "    access_log off;\n"
+                       "    client_body_temp_path " +
+                       p +
+                       "/client_body;\n"
+                       "    proxy_temp_path " +
+                       p +
+                       "/proxy;\n"
+                       "    fastcgi_temp_path " +
+                       p +
+                       "/fastcgi;\n"
+                       "    uwsgi_temp_path " +
+                       p +
+                       "/uwsgi;\n"
+                       "    scgi_temp_path " +
+                       p +
+                       "/scgi;\n"
+                       "    types { text/html html htm; text/plain txt; }\n"
+                       "    default_type application/octet-stream;\n"
+                       "    sendfile on;\n"
+                       "    keepalive_requests 100000;\n" +
+                       httpSnippet +
+                       "\n"
+                       "    server {\n"
+                       "        listen 127.0.0.1:" +
+                       std::to_string(port_) +
+                       ";\n"
+                       "        server_name localhost;\n"
+                       "        root " +
+                       documentRoot + ";\n" + serverSnippet +
+                       "\n"
+                       "    }\n"
+                       "}\n";
+    WriteFileBytes(prefix_.File("nginx.conf"), text);
+    WriteFileBytes(prefix_.File("error.log"), "");
+    process_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{Binary, "-p", p + "/", "-c", prefix_.File("nginx.conf"), "-e",
+                                 prefix_.File("error.log")},
+        prefix_.File("output.log"));
+    auto deadline = std::chrono::steady_clock::now() + startBound;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (!process_->Running())
+            return false;
+        if (WaitUntilAccepting(port_, std::chrono::milliseconds(20)))
+            return true;
+    }
+    return false;
+}
+
+std::string NginxServer::Url(const std::string& target) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + target;
+}
+
+std::string NginxServer::ErrorLog() const {
+    std::string log;
+    for (const char* name : {"output.log", "error.log"}) {
+        if (FileExists(prefix_.File(name)))
+            log += ReadFileBytes(prefix_.File(name));
+    }
+    return log;
+}
+
+std::string NginxServer::ConfigText() const {
+    return ReadFileBytes(prefix_.File("nginx.conf"));
+}
+
+}  // namespace w20::test
