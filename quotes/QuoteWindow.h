@@ -22,7 +22,8 @@ public:
     virtual int lineCount() const = 0;              // read again before every line
     virtual std::string line(int index) const = 0;  // at most MaxLineLength bytes; empty past the end
     // Caret at a position of text() (counted from 0, so every line break counts as two), then
-    // scrolled into view. A position past the end puts it at the end.
+    // scrolled into view, moving the view no further from the end of the text than needed. A
+    // position past the end puts it at the end.
     virtual void setCaret(int position) = 0;
     virtual void setCaption(const std::string& text) = 0;
     virtual void setLastFuturesLine(const std::string& text) = 0;  // Label3
