@@ -54,16 +54,16 @@ std::string Reference(const std::string& find, const std::string& replacement, c
 
 std::string RandomText(std::mt19937& random, std::size_t maxLength) {
     std::string text(random() % (maxLength + 1), ' ');
-    for (char& c : text) c = "ab\0"[random() % 3];
+    for (char& c : text) c = "ab\0\xFF"[random() % 4];
     return text;
 }
 
 TEST(ReplaceAll, AgreesWithTheRuleOnRandomTexts) {
     std::mt19937 random(20020926);
     for (int round = 0; round < 20000; ++round) {
-        const std::string find = RandomText(random, 4);
+        const std::string find = RandomText(random, 5);
         const std::string replacement = RandomText(random, 3);
-        const std::string source = RandomText(random, 40);
+        const std::string source = RandomText(random, 80);  // several blocks of sixteen
         ASSERT_EQ(ReplaceAll(find, replacement, source), Reference(find, replacement, source))
             << "round " << round;
     }
