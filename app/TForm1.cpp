@@ -213,7 +213,8 @@ void TForm1::Timer1Timer() {
 // The editor keeps one block per line and ends it with one separator character, where text()
 // writes CR LF; the editor's own plain-text export would also turn no-break spaces into blanks.
 std::string TForm1::text() const {
-    return ToWindows1250(RichEdit1->document()->toRawText().replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n")));
+    const QString text = RichEdit1->document()->toRawText();
+    return ToWindows1250(QString(text).replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n")));
 }
 
 // The editor starts a new line at CR LF, at a lone LF and at a lone CR.
