@@ -1,5 +1,6 @@
 #include "app/TForm1.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDateEdit>
 #include <QFrame>
@@ -8,7 +9,13 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTime>
 #include <QTimer>
+
+#include <algorithm>
 
 #include "app/Controls.h"
 #include "app/Desktop.h"
@@ -65,6 +72,18 @@ QIcon WindowIcon() {
     const int heights[] = {10, 16, 13, 22, 18, 26};
     for (int i = 0; i < 6; ++i) painter.fillRect(3 + i * 5, 29 - heights[i], 3, heights[i], QColor(255, 255, 0));
     return QIcon(pixmap);
+}
+
+// Qt's long time format names the time zone; the user's long time format has the time of day only.
+QString LongTimeFormat() {
+    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    QString kept;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'') quoted = !quoted;
+        if (quoted || c != u't') kept += c;
+    }
+    return kept.trimmed();
 }
 
 }  // namespace
@@ -189,6 +208,70 @@ void TForm1::Timer1Timer() {
     Timer1->stop();
     T1Execute();
     Timer1->start();  // the next tick comes a full period after this cycle ended
+}
+
+// The editor keeps one block per line and ends it with one separator character, where text()
+// writes CR LF; the editor's own plain-text export would also turn no-break spaces into blanks.
+std::string TForm1::text() const {
+    const QString text = RichEdit1->document()->toRawText();
+    return ToWindows1250(QString(text).replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n")));
+}
+
+// The editor starts a new line at CR LF, at a lone LF and at a lone CR.
+void TForm1::setText(const std::string& bytes) { RichEdit1->setPlainText(FromWindows1250(bytes)); }
+
+int TForm1::lineCount() const {
+    const QTextDocument* document = RichEdit1->document();
+    return document->blockCount() - (document->lastBlock().length() == 1 ? 1 : 0);
+}
+
+std::string TForm1::line(int index) const {
+    if (index < 0 || index >= lineCount()) return {};
+    const QString text = RichEdit1->document()->findBlockByNumber(index).text();
+    return ToWindows1250(text.left(static_cast<qsizetype>(MaxLineLength)));
+}
+
+void TForm1::setCaret(int position) {
+    const QTextDocument* document = RichEdit1->document();
+    int at = document->characterCount() - 1;  // past the end: the end
+    int lineStart = 0;                         // where the block starts in text()
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const int length = block.length() - 1;
+        // Up to and including the position between CR and LF, which falls on the line's end.
+        if (position <= lineStart + length + 1) {
+            at = block.position() + std::clamp(position - lineStart, 0, length);
+            break;
+        }
+        lineStart += length + 2;
+    }
+    QTextCursor cursor = RichEdit1->textCursor();
+    cursor.setPosition(at);
+    RichEdit1->setTextCursor(cursor);
+    // Coming from the end of the text, the view moves only as far as the caret needs: a caret
+    // near the end keeps the last line in view, even when that line is short.
+    QScrollBar* bar = RichEdit1->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    RichEdit1->ensureCursorVisible();
+}
+
+void TForm1::setCaption(const std::string& text) { setWindowTitle(FromWindows1250(text)); }
+
+void TForm1::setLastFuturesLine(const std::string& text) { SetCaption(Label3, text); }
+
+void TForm1::repaintNow() { repaint(); }
+
+void TForm1::processEvents() { QCoreApplication::processEvents(); }
+
+int TForm1::intervalIndex() const { return RadioGroup1->ItemIndex(); }
+
+int TForm1::formatIndex() const { return RadioGroup2->ItemIndex(); }
+
+std::string TForm1::shortDateText() const {
+    return ToWindows1250(QLocale::system().toString(DateTimePicker1->date(), QLocale::ShortFormat));
+}
+
+std::string TForm1::longTimeText() const {
+    return ToWindows1250(QLocale::system().toString(QTime::currentTime(), LongTimeFormat()));
 }
 
 void TForm1::T1Execute() {

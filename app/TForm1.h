@@ -4,6 +4,7 @@
 #include <string>
 
 #include "quotes/Configuration.h"
+#include "quotes/QuoteWindow.h"
 
 class QDateEdit;
 class QFrame;
@@ -19,8 +20,9 @@ class TLinkLabel;
 class TRadioGroup;
 
 // The tool's one window. Controls carry their designed names (also as Qt object names); every
-// event runs its handler through the desktop's handler wrapper.
-class TForm1 : public QWidget {
+// event runs its handler through the desktop's handler wrapper. The download cycle reaches the
+// window through QuoteWindow, with RichEdit1 as the text area and Label3 as the FW20 line.
+class TForm1 : public QWidget, public QuoteWindow {
     Q_OBJECT
 public:
     explicit TForm1(Desktop& desktop, QWidget* parent = nullptr);
@@ -36,6 +38,22 @@ public:
     void Label6Click();
     void Label10Click();
     void Timer1Timer();
+
+    // QuoteWindow
+    std::string text() const override;
+    void setText(const std::string& bytes) override;
+    int lineCount() const override;
+    std::string line(int index) const override;
+    void setCaret(int position) override;
+    void setCaption(const std::string& text) override;
+    void setLastFuturesLine(const std::string& text) override;
+    void repaintNow() override;
+    void processEvents() override;
+    int intervalIndex() const override;
+    int formatIndex() const override;
+    std::string intervalText() const override { return intervalText_; }
+    std::string shortDateText() const override;
+    std::string longTimeText() const override;
 
 private:
     void CreateControls();
