@@ -1,14 +1,34 @@
 #include "net/IdBuffer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "net/IdExceptions.h"
 
 namespace w20 {
 
+TIdSimpleBuffer::~TIdSimpleBuffer() {
+    std::free(data_);
+}
+
+void TIdSimpleBuffer::Grow(std::size_t length, bool exact) {
+    if (length <= capacity_) return;
+    const std::size_t capacity = exact ? length : std::max({length, 2 * capacity_, std::size_t{256}});
+    void* grown = std::realloc(data_, capacity);
+    if (grown == nullptr) throw std::bad_alloc();
+    data_ = static_cast<char*>(grown);
+    capacity_ = capacity;
+}
+
 void TIdSimpleBuffer::SetSize(std::size_t size) {
-    data_.resize(start_ + size);
+    const std::size_t length = start_ + size;
+    if (length > length_) {
+        Grow(length, false);
+        std::memset(data_ + length_, 0, length - length_);
+    }
+    length_ = length;
     position_ = std::min(position_, size);
 }
 
@@ -18,7 +38,7 @@ void TIdSimpleBuffer::SetPosition(std::size_t position) {
 
 std::size_t TIdSimpleBuffer::Read(void* destination, std::size_t count) {
     const std::size_t n = std::min(count, Size() - position_);
-    if (n > 0) std::memcpy(destination, data_.data() + start_ + position_, n);
+    if (n > 0) std::memcpy(destination, data_ + start_ + position_, n);
     position_ += n;
     return n;
 }
@@ -26,17 +46,32 @@ std::size_t TIdSimpleBuffer::Read(void* destination, std::size_t count) {
 void TIdSimpleBuffer::Write(const void* source, std::size_t count) {
     if (count == 0) return;
     const std::size_t end = start_ + position_ + count;
-    if (end > data_.size()) data_.resize(end);
-    std::memcpy(data_.data() + start_ + position_, source, count);
+    if (end > length_) {
+        Grow(end, false);
+        length_ = end;
+    }
+    std::memcpy(data_ + start_ + position_, source, count);
     position_ += count;
 }
 
+void TIdSimpleBuffer::Reserve(std::size_t size) {
+    Grow(start_ + size, true);
+}
+
 void TIdSimpleBuffer::Append(std::string_view bytes) {
-    data_.append(bytes);
+    if (bytes.empty()) return;
+    std::memcpy(Extend(bytes.size()), bytes.data(), bytes.size());
+}
+
+char* TIdSimpleBuffer::Extend(std::size_t count) {
+    Grow(length_ + count, false);
+    char* const end = data_ + length_;
+    length_ += count;
+    return end;
 }
 
 void TIdSimpleBuffer::Clear() {
-    data_.clear();
+    length_ = 0;
     start_ = 0;
     position_ = 0;
 }
@@ -56,21 +91,26 @@ void TIdSimpleBuffer::DropFront(std::size_t count) {
     if (OnRemoved) OnRemoved(count);
 }
 
+void TIdSimpleBuffer::Pack() {
+    if (start_ == 0) return;
+    const std::size_t size = Size();
+    if (size > 0) std::memmove(data_, data_ + start_, size);
+    start_ = 0;
+    length_ = size;
+}
+
 void TIdSimpleBuffer::RemoveFront(std::size_t count) {
-    data_.erase(0, count);
+    start_ += count;
+    Pack();
 }
 
 void TIdManagedBuffer::RemoveFront(std::size_t count) {
     if (count == Size()) {
-        data_.clear();
-        start_ = 0;
+        Clear();
         return;
     }
     start_ += count;
-    if (start_ >= PackThreshold) {
-        data_.erase(0, start_);
-        start_ = 0;
-    }
+    if (start_ >= PackThreshold) Pack();
 }
 
 }  // namespace w20

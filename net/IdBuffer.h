@@ -5,35 +5,40 @@
 #include <string>
 #include <string_view>
 
+#include "net/IdStream.h"
+
 namespace w20 {
 
 // A growable in-memory byte stream with removal from the front.
-class TIdSimpleBuffer {
+//
+// The bytes live in one block from the C allocator rather than in a string: a large block grows
+// by remapping its pages instead of copying them, so a body of hundreds of megabytes read into
+// the buffer never exists twice, and room reserved ahead costs nothing until it is written.
+class TIdSimpleBuffer : public TIdStream {
 public:
     TIdSimpleBuffer() = default;
-    virtual ~TIdSimpleBuffer() = default;
-    TIdSimpleBuffer(const TIdSimpleBuffer&) = delete;
-    TIdSimpleBuffer& operator=(const TIdSimpleBuffer&) = delete;
+    ~TIdSimpleBuffer() override;
 
     // The owner's notice of every removal from the front, with the byte count.
     std::function<void(std::size_t count)> OnRemoved;
 
-    std::size_t Size() const { return data_.size() - start_; }
-    // Cuts the content or grows it with zero bytes; the position stays within the content.
-    void SetSize(std::size_t size);
-    std::size_t Position() const { return position_; }
-    void SetPosition(std::size_t position);
-    // Reads at most count bytes from the position on and moves past them; returns how many.
-    std::size_t Read(void* destination, std::size_t count);
-    // Writes at the position, over the content and beyond its end, and moves past the bytes.
-    void Write(const void* source, std::size_t count);
+    std::size_t Size() const override { return length_ - start_; }
+    void SetSize(std::size_t size) override;
+    std::size_t Position() const override { return position_; }
+    void SetPosition(std::size_t position) override;
+    std::size_t Read(void* destination, std::size_t count) override;
+    void Write(const void* source, std::size_t count) override;
+    void Reserve(std::size_t size) override;
     // Adds bytes at the end; the position stays.
     void Append(std::string_view bytes);
+    // Adds count bytes of no particular value at the end and returns where they begin: room for
+    // a receive straight into the buffer, cut to what arrived with SetSize afterwards.
+    char* Extend(std::size_t count);
     void Clear();
 
-    std::string_view Bytes() const { return std::string_view(data_).substr(start_); }
-    // The content, writable in place (for a receive straight into the buffer).
-    char* Memory() { return data_.data() + start_; }
+    std::string_view Bytes() const { return std::string_view(data_ + start_, Size()); }
+    // The content, writable in place.
+    char* Memory() { return data_ + start_; }
 
     // The first count bytes, removed; raises EIdNotEnoughDataInBuffer, changing nothing, when
     // fewer are held.
@@ -43,9 +48,18 @@ public:
 protected:
     // Removes count bytes of the content, which holds at least that many, by the buffer's rule.
     virtual void RemoveFront(std::size_t count);
+    // Moves the content to the start of the block, forgetting the consumed bytes before it.
+    void Pack();
 
-    std::string data_;
-    std::size_t start_ = 0;     // bytes before the content that are already consumed
+    std::size_t start_ = 0;  // bytes before the content that are already consumed
+
+private:
+    // Makes room for length bytes in all, consumed prefix included.
+    void Grow(std::size_t length, bool exact);
+
+    char* data_ = nullptr;
+    std::size_t length_ = 0;  // bytes in use, consumed prefix included
+    std::size_t capacity_ = 0;
     std::size_t position_ = 0;  // counted from the start of the content
 };
 

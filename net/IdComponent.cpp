@@ -1,8 +1,34 @@
 #include "net/IdComponent.h"
 
+#include <algorithm>
+
 #include "net/IdStack.h"
 
 namespace w20 {
+
+TIdBaseComponent::~TIdBaseComponent() {
+    while (!linked_.empty()) {
+        TIdBaseComponent& other = *linked_.back();
+        linked_.pop_back();
+        other.Unlink(*this);
+        other.Notification(*this);
+    }
+}
+
+void TIdBaseComponent::FreeNotification(TIdBaseComponent& other) {
+    if (&other == this || std::find(linked_.begin(), linked_.end(), &other) != linked_.end()) return;
+    linked_.push_back(&other);
+    other.linked_.push_back(this);
+}
+
+void TIdBaseComponent::RemoveFreeNotification(TIdBaseComponent& other) {
+    Unlink(other);
+    other.Unlink(*this);
+}
+
+void TIdBaseComponent::Unlink(TIdBaseComponent& other) {
+    linked_.erase(std::remove(linked_.begin(), linked_.end(), &other), linked_.end());
+}
 
 TIdComponent::TIdComponent() {
     HoldSharedStack();

@@ -3,15 +3,32 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace w20 {
 
+// Base of the network objects. Objects that refer to one another without owning it are linked,
+// so that the one left behind is told when the other is destroyed and can forget it.
 class TIdBaseComponent {
 public:
     TIdBaseComponent() = default;
-    virtual ~TIdBaseComponent() = default;
+    virtual ~TIdBaseComponent();
     TIdBaseComponent(const TIdBaseComponent&) = delete;
     TIdBaseComponent& operator=(const TIdBaseComponent&) = delete;
+
+    // Links the two objects both ways; each is told of the other's destruction through
+    // Notification. Linking twice links once.
+    void FreeNotification(TIdBaseComponent& other);
+    void RemoveFreeNotification(TIdBaseComponent& other);
+
+protected:
+    // A linked object is being destroyed; only its address may still be used.
+    virtual void Notification(TIdBaseComponent& destroyed) { static_cast<void>(destroyed); }
+
+private:
+    void Unlink(TIdBaseComponent& other);
+
+    std::vector<TIdBaseComponent*> linked_;
 };
 
 enum TIdStatus {

@@ -122,4 +122,46 @@ public:
     EIdNotEnoughDataInBuffer() : EIdTCPConnectionError("Not enough data in buffer.") {}
 };
 
+class EIdNotConnected : public EIdTCPConnectionError {
+public:
+    EIdNotConnected() : EIdTCPConnectionError("Not Connected") {}
+};
+
+class EIdNoDataToRead : public EIdTCPConnectionError {
+public:
+    EIdNoDataToRead() : EIdTCPConnectionError("No data to read.") {}
+};
+
+class EIdReadTimeout : public EIdException {
+public:
+    EIdReadTimeout() : EIdException("Read Timeout") {}
+};
+
+class EIdReadLnMaxLineLengthExceeded : public EIdException {
+public:
+    EIdReadLnMaxLineLengthExceeded() : EIdException("Max line length exceeded.") {}
+};
+
+// A receive or send on an I/O handler without an open socket.
+class EIdClosedSocket : public EIdException {
+public:
+    EIdClosedSocket() : EIdException("Disconnected.") {}
+};
+
+class EIdAlreadyConnected : public EIdException {
+public:
+    EIdAlreadyConnected() : EIdException("Already connected.") {}
+};
+
+class EIdConnectTimeout : public EIdException {
+public:
+    EIdConnectTimeout() : EIdException("Connect timed out.") {}
+};
+
+// A timed connect failed; the message is that of the failure on the connecting thread.
+class EIdConnectException : public EIdException {
+public:
+    using EIdException::EIdException;
+};
+
 }  // namespace w20

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+
+#include "net/IdIOHandler.h"
+#include "net/IdSocketHandle.h"
+
+namespace w20 {
+
+// The transport over one TCP socket.
+class TIdIOHandlerSocket : public TIdIOHandler {
+public:
+    // Steps of the wait for a timed connect, in milliseconds.
+    static constexpr std::int32_t ConnectPollStep = 125;
+
+    ~TIdIOHandlerSocket() override;
+
+    // Creates the socket handle, or clears the one kept from an earlier connection.
+    void Open() override;
+    void Close() override;
+    // Resolves the host when it is no address text, binds the local end, and connects; a failure
+    // raises EIdSocketError, EIdConnectTimeout or EIdConnectException and leaves the socket open
+    // for the caller to close.
+    void ConnectClient(const std::string& host, std::int32_t port, const std::string& boundIP,
+                       std::int32_t boundPort, std::int32_t boundPortMin, std::int32_t boundPortMax,
+                       std::int32_t timeout) override;
+    bool Connected() override;
+    // Raises EIdConnClosedGracefully when no socket is open.
+    bool Readable(std::int32_t timeout) override;
+    // Both raise EIdClosedSocket when no socket is open.
+    std::int32_t Recv(void* buffer, std::int32_t length) override;
+    std::int32_t Send(const void* buffer, std::int32_t length) override;
+
+    // The socket handle; none before the first Open.
+    TIdSocketHandle* Binding() { return binding_.get(); }
+    // When false, small writes leave at once instead of being gathered by the platform.
+    bool UseNagle() const { return useNagle_; }
+    void SetUseNagle(bool value) { useNagle_ = value; }
+
+private:
+    void ConnectTimed(std::int32_t timeout);
+
+    std::unique_ptr<TIdSocketHandle> binding_;
+    bool useNagle_ = true;
+};
+
+}  // namespace w20

@@ -1,0 +1,156 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/IdBuffer.h"
+#include "net/IdComponent.h"
+#include "net/IdIOHandler.h"
+#include "net/IdIntercept.h"
+#include "net/IdStack.h"
+#include "net/IdStream.h"
+
+namespace w20 {
+
+enum TIdMaxLineAction { maException, maSplit };
+
+// One TCP connection: every received byte goes into InputQueue, from which lines, exact counts and
+// everything up to the peer's close are read; writes go out at once or gathered in a batch.
+//
+// A close by the peer is noticed when a receive (or send) returns 0 bytes; the socket is then
+// closed at the next CheckClosed, and bytes still queued stay readable until a read needs more.
+class TIdTCPConnection : public TIdComponent {
+public:
+    static constexpr std::int32_t DefaultMaxLineLength = 16384;
+    static constexpr std::int32_t DefaultBufferSize = 32768;
+    // A read of a known count reserves room for at most this many bytes ahead; the rest grows as
+    // it arrives, so that a count announced by the peer cannot make us allocate it unbacked.
+    static constexpr std::size_t PresizeLimit = 1 << 20;
+
+    TIdTCPConnection();
+    // Drops the socket without events and frees an owned I/O handler.
+    ~TIdTCPConnection() override;
+
+    // Clears bit 7 of every received byte before it is queued.
+    bool ASCIIFilter() const { return asciiFilter_; }
+    void SetASCIIFilter(bool value) { asciiFilter_ = value; }
+    TIdConnectionIntercept* Intercept() const { return intercept_; }
+    void SetIntercept(TIdConnectionIntercept* value);
+    TIdIOHandler* IOHandler() const { return ioHandler_; }
+    // Frees an owned handler first; the new one is only referenced.
+    void SetIOHandler(TIdIOHandler* value);
+    // The longest line ReadLine accepts; 0: no limit.
+    std::int32_t MaxLineLength() const { return maxLineLength_; }
+    void SetMaxLineLength(std::int32_t value) { maxLineLength_ = value; }
+    TIdMaxLineAction MaxLineAction() const { return maxLineAction_; }
+    void SetMaxLineAction(TIdMaxLineAction value) { maxLineAction_ = value; }
+    // Wait limit of one receive in ms; 0: no limit.
+    std::int32_t ReadTimeout() const { return readTimeout_; }
+    void SetReadTimeout(std::int32_t value) { readTimeout_ = value; }
+    // Size of one receive and of the blocks of ReadToStream; at least 1.
+    std::int32_t RecvBufferSize() const { return recvBufferSize_; }
+    void SetRecvBufferSize(std::int32_t value);
+    // Block size when sending from a stream; at least 1.
+    std::int32_t SendBufferSize() const { return sendBufferSize_; }
+    void SetSendBufferSize(std::int32_t value);
+
+    // Fired after the connection has been closed, by Disconnect or by noticing the peer's close.
+    std::function<void(TIdTCPConnection& sender)> OnDisconnected;
+
+    // Received bytes not yet consumed.
+    TIdManagedBuffer& InputQueue() { return inputQueue_; }
+    bool PeerClosed() const { return peerClosed_; }
+    // Set by ReadLine when it returned part of an over-long line under maSplit.
+    bool LineSplit() const { return lineSplit_; }
+    // Set by ReadLine when it gave up on its time limit without an exception.
+    bool LineTimedOut() const { return lineTimedOut_; }
+    bool OwnsIOHandler() const { return ownedIOHandler_ != nullptr; }
+
+    virtual void DoOnDisconnected();
+    // Empties InputQueue and forgets a close by the peer.
+    virtual void ResetState();
+    // Everything up to the peer's close.
+    virtual std::string ReadAll();
+    // Completes a close that the peer started; raises EIdConnClosedGracefully when closed and
+    // raiseIfClosed is set, unless bytes are queued and ignoreQueue is clear.
+    virtual void CheckClosed(bool raiseIfClosed, bool ignoreQueue);
+    // One receive with a 1 ms limit: picks up waiting bytes or a pending close.
+    virtual void PollClosed(bool raiseIfClosed);
+    virtual bool Connected();
+    // Closes with status reports and the disconnect event; frees an owned I/O handler.
+    virtual void Disconnect();
+    // Closes the socket at once, without events.
+    virtual void DropSocket();
+    // The only receive path. Returns the bytes added, 0, or -1 when the wait ran out and
+    // raiseOnTimeout is clear (set: EIdReadTimeout). The timeout is in ms or TimeoutDefault /
+    // TimeoutInfinite.
+    virtual std::int32_t FillInputQueue(bool raiseIfClosed, std::int32_t timeout, bool raiseOnTimeout);
+    // One line without its terminator (empty: LF, which also drops one CR before it). A maximum of
+    // -1 means MaxLineLength. A timeout other than TimeoutDefault that runs out returns the empty
+    // string with LineTimedOut set.
+    virtual std::string ReadLine(const std::string& terminator = std::string(),
+                                 std::int32_t timeout = TimeoutDefault, std::int32_t maxLength = -1);
+    // Exactly count bytes.
+    void ReadExact(void* destination, std::int32_t count);
+    // count bytes, or with untilClose everything up to the peer's close, written to the stream at
+    // its position; the stream ends at its position afterwards. A count of -1 without untilClose
+    // reads the count first, as 4 bytes in network order.
+    void ReadToStream(TIdStream& stream, std::int32_t count, bool untilClose);
+    // Everything queued, after one receive when connected.
+    std::string TakeBuffered();
+
+    // Sends count bytes, or adds them to an open batch unless writeNow is set.
+    void WriteBytes(const void* data, std::int32_t count, bool writeNow = false);
+    virtual void WriteText(const std::string& text);
+    // The text followed by CR LF.
+    virtual void WriteLine(const std::string& text = std::string());
+    // Sends from the stream's position (from its start when fromStart is set) count bytes, or up
+    // to its end when count is 0, in blocks of SendBufferSize.
+    virtual void WriteFromStream(TIdStream& stream, bool fromStart, std::int32_t count, bool writeCountFirst);
+
+    // Gathers writes until they are flushed; a threshold above 0 flushes that many bytes whenever
+    // the batch holds at least that many.
+    void BeginBatch(std::int32_t threshold = -1);
+    // Sends the whole batch (-1), or its first count bytes when it holds that many.
+    void FlushBatch(std::int32_t count = -1);
+    // Sends the rest and closes the batch, also when the send fails.
+    void EndBatch();
+    void DiscardBatch();
+
+protected:
+    void Notification(TIdBaseComponent& destroyed) override;
+    // Makes the handler this connection's own; it is freed by Disconnect.
+    void AdoptIOHandler(std::unique_ptr<TIdIOHandler> handler);
+
+private:
+    // Receives once into the end of InputQueue; the handler's unchecked result.
+    std::int32_t ReceiveIntoQueue();
+    // Fills the queue until it holds count bytes.
+    void WaitQueued(std::size_t count);
+    // Moves count queued bytes to the stream.
+    void QueueToStream(TIdStream& stream, std::int32_t count);
+    void ReadToStreamBlocks(TIdStream& stream, std::int32_t remaining, bool untilClose);
+    std::string LineTooLong(std::int32_t maximum);
+    void SendAll(const char* data, std::int32_t count);
+
+    TIdManagedBuffer inputQueue_;
+    TIdSimpleBuffer receiveBlock_;  // used when an intercept sees each received block
+    std::unique_ptr<TIdSimpleBuffer> batch_;
+    std::int32_t batchThreshold_ = -1;
+    TIdIOHandler* ioHandler_ = nullptr;
+    std::unique_ptr<TIdIOHandler> ownedIOHandler_;
+    TIdConnectionIntercept* intercept_ = nullptr;
+    bool asciiFilter_ = false;
+    bool peerClosed_ = false;
+    bool lineSplit_ = false;
+    bool lineTimedOut_ = false;
+    std::int32_t maxLineLength_ = DefaultMaxLineLength;
+    TIdMaxLineAction maxLineAction_ = maException;
+    std::int32_t readTimeout_ = 0;
+    std::int32_t recvBufferSize_ = DefaultBufferSize;
+    std::int32_t sendBufferSize_ = DefaultBufferSize;
+};
+
+}  // namespace w20
