@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cxxabi.h>
+
+#include <cstdlib>
+#include <exception>
+#include <functional>
+#include <string>
+#include <typeinfo>
+
+namespace w20::test {
+
+// The exception's class without its namespace, and its message: "EIdReadTimeout: Read Timeout".
+inline std::string Describe(const std::exception& e) {
+    int status = 0;
+    char* name = abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status);
+    std::string text = status == 0 ? name : typeid(e).name();
+    std::free(name);
+    const std::size_t colon = text.rfind("::");
+    if (colon != std::string::npos) text.erase(0, colon + 2);
+    return text + ": " + e.what();
+}
+
+// What an action gave: its text, or "!" and the description of what it raised.
+inline std::string Outcome(const std::function<std::string()>& action) {
+    try {
+        return action();
+    } catch (const std::exception& e) {
+        return "!" + Describe(e);
+    }
+}
+
+}  // namespace w20::test
