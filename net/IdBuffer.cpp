@@ -1,5 +1,8 @@
 #include "net/IdBuffer.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -9,15 +12,42 @@
 
 namespace w20 {
 
+namespace {
+
+std::size_t RoundToPages(std::size_t size) {
+    static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return (size + page - 1) / page * page;
+}
+
+}  // namespace
+
 TIdSimpleBuffer::~TIdSimpleBuffer() {
-    std::free(data_);
+    if (capacity_ >= MappedBlockSize) {
+        ::munmap(data_, capacity_);
+    } else {
+        std::free(data_);
+    }
 }
 
 void TIdSimpleBuffer::Grow(std::size_t length, bool exact) {
     if (length <= capacity_) return;
-    const std::size_t capacity = exact ? length : std::max({length, 2 * capacity_, std::size_t{256}});
-    void* grown = std::realloc(data_, capacity);
-    if (grown == nullptr) throw std::bad_alloc();
+    std::size_t capacity = exact ? length : std::max({length, 2 * capacity_, std::size_t{256}});
+    void* grown;
+    if (capacity < MappedBlockSize) {
+        grown = std::realloc(data_, capacity);
+        if (grown == nullptr) throw std::bad_alloc();
+    } else {
+        capacity = RoundToPages(capacity);
+        if (capacity_ >= MappedBlockSize) {
+            grown = ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
+            if (grown == MAP_FAILED) throw std::bad_alloc();
+        } else {
+            grown = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (grown == MAP_FAILED) throw std::bad_alloc();
+            if (length_ > 0) std::memcpy(grown, data_, length_);
+            std::free(data_);
+        }
+    }
     data_ = static_cast<char*>(grown);
     capacity_ = capacity;
 }

@@ -11,11 +11,14 @@ namespace w20 {
 
 // A growable in-memory byte stream with removal from the front.
 //
-// The bytes live in one block from the C allocator rather than in a string: a large block grows
-// by remapping its pages instead of copying them, so a body of hundreds of megabytes read into
-// the buffer never exists twice, and room reserved ahead costs nothing until it is written.
+// The bytes live in one block rather than in a string: a large block is mapped memory of its own
+// and grows by remapping its pages instead of copying them, so a body of hundreds of megabytes
+// read into the buffer never exists twice, and room reserved ahead costs nothing until written.
 class TIdSimpleBuffer : public TIdStream {
 public:
+    // Blocks of at least this many bytes are mapped memory.
+    static constexpr std::size_t MappedBlockSize = 65536;
+
     TIdSimpleBuffer() = default;
     ~TIdSimpleBuffer() override;
 
@@ -59,7 +62,7 @@ private:
 
     char* data_ = nullptr;
     std::size_t length_ = 0;  // bytes in use, consumed prefix included
-    std::size_t capacity_ = 0;
+    std::size_t capacity_ = 0;  // at least MappedBlockSize exactly when the block is mapped
     std::size_t position_ = 0;  // counted from the start of the content
 };
 
