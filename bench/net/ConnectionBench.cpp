@@ -1,19 +1,24 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "base/Convert.h"
 #include "base/Strings.h"
 #include "net/IdBuffer.h"
 #include "net/IdTCPClient.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/NginxServer.h"
+#include "tests/support/PythonHttpServer.h"
+#include "tests/support/TempDir.h"
 
-// Reading from the TCP connection. The body benchmarks need an HTTP server on 127.0.0.1 that
-// serves W20_BENCH_PATH on port W20_BENCH_PORT (bench/net/run.sh starts one); the line benchmarks
-// run on an in-memory transport, so that they measure the connection and not the sockets.
+// Reading from the TCP connection. The body benchmarks read from a real server on 127.0.0.1 and
+// compare with curl; the line benchmarks run on an in-memory transport, so that they measure the
+// connection and not the sockets.
 namespace w20 {
 namespace {
 
@@ -83,30 +88,80 @@ void ResetPeak() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-// A GET of the benchmark file; the body is read by its length or up to the server's close.
-void ReadBody(benchmark::State& state, bool untilClose, bool reuse) {
-    const char* port = std::getenv("W20_BENCH_PORT");
-    const char* path = std::getenv("W20_BENCH_PATH");
-    if (port == nullptr || path == nullptr) {
-        state.SkipWithError("W20_BENCH_PORT and W20_BENCH_PATH are not set (use bench/net/run.sh)");
-        return;
+constexpr std::size_t BodySize = 256u << 20;
+
+// A server we did not write, serving a file of BodySize bytes: nginx, or python's http.server
+// where nginx is missing. Started by the first benchmark that needs it, for the whole run.
+class Peer {
+public:
+    static Peer& Get() {
+        static Peer peer;
+        return peer;
     }
+    std::uint16_t Port() const { return nginx_ ? nginx_->Port() : python_->Port(); }
+    std::string Url() const { return nginx_ ? nginx_->Url("/body.bin") : python_->Url("/body.bin"); }
+    bool KeepsAlive() const { return nginx_ != nullptr; }
+
+private:
+    Peer() {
+        std::ofstream file(folder_.File("body.bin"), std::ios::binary);
+        std::string block(1u << 20, '\0');
+        for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7 + i / 251);
+        for (std::size_t i = 0; i < BodySize / block.size(); ++i) file.write(block.data(), block.size());
+        file.close();
+        if (test::NginxServer::Available()) {
+            nginx_ = std::make_unique<test::NginxServer>(folder_.Path());
+        } else {
+            python_ = std::make_unique<test::PythonHttpServer>(folder_.Path());
+        }
+    }
+
+    test::TempDir folder_;
+    std::unique_ptr<test::NginxServer> nginx_;
+    std::unique_ptr<test::PythonHttpServer> python_;
+};
+
+// curl reading the same body into nowhere; the time is curl's own total, without its start-up.
+void CurlBody(benchmark::State& state) {
+    const std::string url = Peer::Get().Url();
+    for (auto _ : state) {
+        test::ChildProcess curl({"curl", "-s", "-o", "/dev/null", "-w", "%{time_total}\n", url});
+        const std::optional<std::string> seconds = curl.ReadOutputLine(std::chrono::seconds(60));
+        if (!seconds || seconds->empty()) {
+            state.SkipWithError("curl gave no time");
+            return;
+        }
+        state.SetIterationTime(std::stod(*seconds));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * BodySize));
+}
+BENCHMARK(CurlBody)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// A GET of the body, read by its length or up to the server's close, into a fresh stream or into
+// one whose pages are already mapped; extra_KiB is the peak resident memory beyond the body.
+void ReadBody(benchmark::State& state, bool untilClose, bool reuse) {
+    Peer& peer = Peer::Get();
     std::int64_t bytes = 0;
     std::int64_t extraKiB = 0;
     static TIdSimpleBuffer kept;  // its pages stay mapped from one run to the next
+    std::optional<TIdSimpleBuffer> fresh;
     for (auto _ : state) {
+        // Giving back the pages of the last body is not part of reading this one.
+        state.PauseTiming();
+        fresh.reset();
+        fresh.emplace();
+        state.ResumeTiming();
+        TIdSimpleBuffer& body = reuse ? kept : *fresh;
+        body.Clear();
         TIdTCPClient client;
         client.SetHost("127.0.0.1");
-        client.SetPort(StrToInt(port));
+        client.SetPort(peer.Port());
         client.SetRecvBufferSize(static_cast<std::int32_t>(state.range(0)));
-        TIdSimpleBuffer fresh;
-        TIdSimpleBuffer& body = reuse ? kept : fresh;
-        body.Clear();
         const std::int64_t before = ResidentKiB(false);
         ResetPeak();
         client.Connect(0);
         client.BeginBatch();
-        client.WriteLine(std::string("GET ") + path + (untilClose ? " HTTP/1.0" : " HTTP/1.1"));
+        client.WriteLine(std::string("GET /body.bin ") + (untilClose || !peer.KeepsAlive() ? "HTTP/1.0" : "HTTP/1.1"));
         client.WriteLine("Host: 127.0.0.1");
         client.WriteLine();
         client.EndBatch();
@@ -119,26 +174,46 @@ void ReadBody(benchmark::State& state, bool untilClose, bool reuse) {
         extraKiB = std::max(extraKiB, peak - before - static_cast<std::int64_t>(body.Size() / 1024));
         bytes += static_cast<std::int64_t>(body.Size());
         client.Disconnect();
+        if (body.Size() != BodySize) {
+            state.SkipWithError("short body");
+            return;
+        }
     }
     state.SetBytesProcessed(bytes);
     state.counters["extra_KiB"] = static_cast<double>(extraKiB);
 }
+
+// What storing the body costs without any network: 32 KiB writes into a fresh stream, whose pages
+// the system maps and clears on first touch.
+void BodyIntoFreshStreamAlone(benchmark::State& state) {
+    const std::string block(32768, 'b');
+    std::optional<TIdSimpleBuffer> fresh;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fresh.reset();
+        fresh.emplace();
+        state.ResumeTiming();
+        for (std::size_t i = 0; i < BodySize / block.size(); ++i) fresh->Write(block.data(), block.size());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * BodySize));
+}
+BENCHMARK(BodyIntoFreshStreamAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BodyByCount(benchmark::State& state) {
     ReadBody(state, false, false);
 }
 BENCHMARK(BodyByCount)->Arg(32768)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BodyByCountReused(benchmark::State& state) {
-    ReadBody(state, false, true);
-}
-// With pages mapped by an earlier run, and with receives of curl's size for comparison.
-BENCHMARK(BodyByCountReused)->Arg(32768)->Arg(102400)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 void BodyUntilClose(benchmark::State& state) {
     ReadBody(state, true, false);
 }
 BENCHMARK(BodyUntilClose)->Arg(32768)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BodyByCountMapped(benchmark::State& state) {
+    ReadBody(state, false, true);
+}
+// With receives of curl's size too, for comparison.
+BENCHMARK(BodyByCountMapped)->Arg(32768)->Arg(102400)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace w20
