@@ -218,8 +218,11 @@ std::string TIdTCPConnection::ReadLine(const std::string& terminator, std::int32
             searched = size;
         }
         if (found == std::string_view::npos) {
-            // The limit trips before the terminator has arrived, so nothing grows without bound.
-            if (tooLong(searched)) return LineTooLong(static_cast<std::int32_t>(maximum));
+            // The limit trips before the terminator has arrived, so nothing grows without bound;
+            // the last bytes may be the start of a longer terminator and do not count yet.
+            if (tooLong(searched - std::min(searched, end.size() - 1))) {
+                return LineTooLong(static_cast<std::int32_t>(maximum));
+            }
             // A close before the terminator raises even with bytes queued; they stay queued.
             CheckClosed(true, true);
             const std::int32_t received = FillInputQueue(true, timeout, timeout == TimeoutDefault);

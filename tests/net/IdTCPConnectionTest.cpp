@@ -105,6 +105,8 @@ TEST(ReadLine, LinesLimitsAndCloses) {
          {"split:" + x16384, ClosedGracefully}, "yyyy"},
         {"no limit", std::string(20000, 'z') + "\n", false, "", 0, maException, {std::string(20000, 'z')}, ""},
         {"own maximum", "abc\nabcd\n", false, "", 3, maException, {"abc", LineTooLong}, "abcd\n"},
+        {"limit and a long terminator", "abc\r\nabcd\r\n", false, "\r\n", 3, maException, {"abc", LineTooLong},
+         "abcd\r\n"},
         {"close without terminator", "abc", true, "", -1, maException, {ClosedGracefully}, "abc"},
         {"close at once", "", true, "", -1, maException, {ClosedGracefully}, ""},
         {"close after a line", "line1\nline2", true, "", -1, maException, {"line1", ClosedGracefully}, "line2"},
