@@ -30,21 +30,26 @@ TIdSimpleBuffer::~TIdSimpleBuffer() {
 }
 
 void TIdSimpleBuffer::Grow(std::size_t length, bool exact) {
-    if (length <= capacity_) return;
+    if (length <= capacity_)
+        return;
     std::size_t capacity = exact ? length : std::max({length, 2 * capacity_, std::size_t{256}});
     void* grown;
     if (capacity < MappedBlockSize) {
         grown = std::realloc(data_, capacity);
-        if (grown == nullptr) throw std::bad_alloc();
+        if (grown == nullptr)
+            throw std::bad_alloc();
     } else {
         capacity = RoundToPages(capacity);
         if (capacity_ >= MappedBlockSize) {
             grown = ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
-            if (grown == MAP_FAILED) throw std::bad_alloc();
+            if (grown == MAP_FAILED)
+                throw std::bad_alloc();
         } else {
             grown = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (grown == MAP_FAILED) throw std::bad_alloc();
-            if (length_ > 0) std::memcpy(grown, data_, length_);
+            if (grown == MAP_FAILED)
+                throw std::bad_alloc();
+            if (length_ > 0)
+                std::memcpy(grown, data_, length_);
             std::free(data_);
         }
     }
@@ -68,13 +73,15 @@ void TIdSimpleBuffer::SetPosition(std::size_t position) {
 
 std::size_t TIdSimpleBuffer::Read(void* destination, std::size_t count) {
     const std::size_t n = std::min(count, Size() - position_);
-    if (n > 0) std::memcpy(destination, data_ + start_ + position_, n);
+    if (n > 0)
+        std::memcpy(destination, data_ + start_ + position_, n);
     position_ += n;
     return n;
 }
 
 void TIdSimpleBuffer::Write(const void* source, std::size_t count) {
-    if (count == 0) return;
+    if (count == 0)
+        return;
     const std::size_t end = start_ + position_ + count;
     if (end > length_) {
         Grow(end, false);
@@ -89,7 +96,8 @@ void TIdSimpleBuffer::Reserve(std::size_t size) {
 }
 
 void TIdSimpleBuffer::Append(std::string_view bytes) {
-    if (bytes.empty()) return;
+    if (bytes.empty())
+        return;
     std::memcpy(Extend(bytes.size()), bytes.data(), bytes.size());
 }
 
@@ -107,24 +115,30 @@ void TIdSimpleBuffer::Clear() {
 }
 
 std::string TIdSimpleBuffer::TakeFront(std::size_t count) {
-    if (count > Size()) throw EIdNotEnoughDataInBuffer();
+    if (count > Size())
+        throw EIdNotEnoughDataInBuffer();
     std::string front(Bytes().substr(0, count));
     DropFront(count);
     return front;
 }
 
 void TIdSimpleBuffer::DropFront(std::size_t count) {
-    if (count > Size()) throw EIdNotEnoughDataInBuffer();
-    if (count == 0) return;
+    if (count > Size())
+        throw EIdNotEnoughDataInBuffer();
+    if (count == 0)
+        return;
     RemoveFront(count);
     position_ = position_ > count ? position_ - count : 0;
-    if (OnRemoved) OnRemoved(count);
+    if (OnRemoved)
+        OnRemoved(count);
 }
 
 void TIdSimpleBuffer::Pack() {
-    if (start_ == 0) return;
+    if (start_ == 0)
+        return;
     const std::size_t size = Size();
-    if (size > 0) std::memmove(data_, data_ + start_, size);
+    if (size > 0)
+        std::memmove(data_, data_ + start_, size);
     start_ = 0;
     length_ = size;
 }
@@ -140,7 +154,8 @@ void TIdManagedBuffer::RemoveFront(std::size_t count) {
         return;
     }
     start_ += count;
-    if (start_ >= PackThreshold) Pack();
+    if (start_ >= PackThreshold)
+        Pack();
 }
 
 }  // namespace w20

@@ -61,7 +61,7 @@ private:
     void Grow(std::size_t length, bool exact);
 
     char* data_ = nullptr;
-    std::size_t length_ = 0;  // bytes in use, consumed prefix included
+    std::size_t length_ = 0;    // bytes in use, consumed prefix included
     std::size_t capacity_ = 0;  // at least MappedBlockSize exactly when the block is mapped
     std::size_t position_ = 0;  // counted from the start of the content
 };

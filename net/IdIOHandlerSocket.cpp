@@ -20,13 +20,15 @@ void TIdIOHandlerSocket::Open() {
 }
 
 void TIdIOHandlerSocket::Close() {
-    if (binding_) binding_->ReleaseSocket();
+    if (binding_)
+        binding_->ReleaseSocket();
 }
 
 void TIdIOHandlerSocket::ConnectClient(const std::string& host, std::int32_t port, const std::string& boundIP,
                                        std::int32_t boundPort, std::int32_t boundPortMin,
                                        std::int32_t boundPortMax, std::int32_t timeout) {
-    if (!binding_) Open();
+    if (!binding_)
+        Open();
     TIdStack& stack = RequireSharedStack();
     binding_->OpenSocket(IdSocketStream, 0);
     binding_->SetIP(boundIP);
@@ -34,7 +36,8 @@ void TIdIOHandlerSocket::ConnectClient(const std::string& host, std::int32_t por
     binding_->SetClientPortMin(boundPortMin);
     binding_->SetClientPortMax(boundPortMax);
     binding_->BindLocal();
-    if (!stack.IsAddressText(host)) ReportStatus(StatusResolving, host);
+    if (!stack.IsAddressText(host))
+        ReportStatus(StatusResolving, host);
     binding_->SetRemote(stack.LookupHost(host), port);
     if (!useNagle_) {
         const std::int32_t on = 1;
@@ -60,9 +63,11 @@ void TIdIOHandlerSocket::ConnectTimed(std::int32_t timeout) {
             remaining = 0;
             break;
         }
-        if (timeout != TimeoutInfinite) remaining -= ConnectPollStep;
+        if (timeout != TimeoutInfinite)
+            remaining -= ConnectPollStep;
     }
-    if (remaining > 0) thread.WaitFinished(std::chrono::milliseconds(remaining));
+    if (remaining > 0)
+        thread.WaitFinished(std::chrono::milliseconds(remaining));
 
     if (!thread.Finished()) {
         // A shutdown ends a connect that is under way without freeing the descriptor, so the thread
@@ -76,7 +81,8 @@ void TIdIOHandlerSocket::ConnectTimed(std::int32_t timeout) {
         throw EIdConnectTimeout();
     }
     const std::string message = thread.Message();
-    if (!message.empty()) throw EIdConnectException(message);
+    if (!message.empty())
+        throw EIdConnectException(message);
     binding_->RefreshLocalEnd();
     binding_->RefreshRemoteEnd();
 }
@@ -86,17 +92,20 @@ bool TIdIOHandlerSocket::Connected() {
 }
 
 bool TIdIOHandlerSocket::Readable(std::int32_t timeout) {
-    if (!binding_) throw EIdConnClosedGracefully();
+    if (!binding_)
+        throw EIdConnClosedGracefully();
     return binding_->WaitReadable(timeout);
 }
 
 std::int32_t TIdIOHandlerSocket::Recv(void* buffer, std::int32_t length) {
-    if (!Connected()) throw EIdClosedSocket();
+    if (!Connected())
+        throw EIdClosedSocket();
     return binding_->ReceiveBytes(buffer, length, 0);
 }
 
 std::int32_t TIdIOHandlerSocket::Send(const void* buffer, std::int32_t length) {
-    if (!Connected()) throw EIdClosedSocket();
+    if (!Connected())
+        throw EIdClosedSocket();
     return binding_->SendBytes(buffer, length, 0);
 }
 

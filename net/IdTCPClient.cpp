@@ -17,7 +17,8 @@ void TIdTCPClient::Connect(std::int32_t timeout) {
         IOHandler()->Open();
         ResetState();
         IOHandler()->ConnectClient(host_, port_, boundIP_, boundPort_, boundPortMin_, boundPortMax_, timeout);
-        if (Intercept() != nullptr) Intercept()->Connect(*this);
+        if (Intercept() != nullptr)
+            Intercept()->Connect(*this);
         ReportStatus(StatusConnected, host_);
         DoOnConnected();
     } catch (...) {
@@ -27,7 +28,8 @@ void TIdTCPClient::Connect(std::int32_t timeout) {
 }
 
 void TIdTCPClient::DoOnConnected() {
-    if (OnConnected) OnConnected(*this);
+    if (OnConnected)
+        OnConnected(*this);
 }
 
 }  // namespace w20

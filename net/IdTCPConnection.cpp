@@ -15,7 +15,8 @@ namespace {
 // Where the terminator first occurs in bytes at or after from; npos when it does not.
 std::size_t FindTerminator(std::string_view bytes, std::string_view terminator, std::size_t from) {
     if (terminator.size() == 1) {
-        if (from >= bytes.size()) return std::string_view::npos;
+        if (from >= bytes.size())
+            return std::string_view::npos;
         const void* hit = std::memchr(bytes.data() + from, terminator[0], bytes.size() - from);
         return hit == nullptr ? std::string_view::npos
                               : static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data());
@@ -37,18 +38,24 @@ TIdTCPConnection::~TIdTCPConnection() {
 }
 
 void TIdTCPConnection::SetIntercept(TIdConnectionIntercept* value) {
-    if (intercept_ == value) return;
-    if (intercept_ != nullptr) RemoveFreeNotification(*intercept_);
+    if (intercept_ == value)
+        return;
+    if (intercept_ != nullptr)
+        RemoveFreeNotification(*intercept_);
     intercept_ = value;
-    if (intercept_ != nullptr) FreeNotification(*intercept_);
+    if (intercept_ != nullptr)
+        FreeNotification(*intercept_);
 }
 
 void TIdTCPConnection::SetIOHandler(TIdIOHandler* value) {
-    if (ioHandler_ == value) return;
+    if (ioHandler_ == value)
+        return;
     ownedIOHandler_.reset();
-    if (ioHandler_ != nullptr) RemoveFreeNotification(*ioHandler_);
+    if (ioHandler_ != nullptr)
+        RemoveFreeNotification(*ioHandler_);
     ioHandler_ = value;
-    if (ioHandler_ != nullptr) FreeNotification(*ioHandler_);
+    if (ioHandler_ != nullptr)
+        FreeNotification(*ioHandler_);
 }
 
 void TIdTCPConnection::AdoptIOHandler(std::unique_ptr<TIdIOHandler> handler) {
@@ -57,8 +64,10 @@ void TIdTCPConnection::AdoptIOHandler(std::unique_ptr<TIdIOHandler> handler) {
 }
 
 void TIdTCPConnection::Notification(TIdBaseComponent& destroyed) {
-    if (&destroyed == ioHandler_) ioHandler_ = nullptr;
-    if (&destroyed == intercept_) intercept_ = nullptr;
+    if (&destroyed == ioHandler_)
+        ioHandler_ = nullptr;
+    if (&destroyed == intercept_)
+        intercept_ = nullptr;
 }
 
 void TIdTCPConnection::SetRecvBufferSize(std::int32_t value) {
@@ -71,7 +80,8 @@ void TIdTCPConnection::SetSendBufferSize(std::int32_t value) {
 }
 
 void TIdTCPConnection::DoOnDisconnected() {
-    if (OnDisconnected) OnDisconnected(*this);
+    if (OnDisconnected)
+        OnDisconnected(*this);
 }
 
 void TIdTCPConnection::ResetState() {
@@ -94,7 +104,8 @@ void TIdTCPConnection::CheckClosed(bool raiseIfClosed, bool ignoreQueue) {
         }
     }
     // Bytes still queued are readable before the close is reported.
-    if (closed && (inputQueue_.Size() == 0 || ignoreQueue) && raiseIfClosed) throw EIdConnClosedGracefully();
+    if (closed && (inputQueue_.Size() == 0 || ignoreQueue) && raiseIfClosed)
+        throw EIdConnClosedGracefully();
 }
 
 bool TIdTCPConnection::Connected() {
@@ -120,11 +131,14 @@ void TIdTCPConnection::Disconnect() {
 }
 
 void TIdTCPConnection::DropSocket() {
-    if (ioHandler_ == nullptr) return;
+    if (ioHandler_ == nullptr)
+        return;
     peerClosed_ = true;
-    if (intercept_ != nullptr) intercept_->Disconnect();
+    if (intercept_ != nullptr)
+        intercept_->Disconnect();
     // The hook may have let go of the handler.
-    if (ioHandler_ != nullptr) ioHandler_->Close();
+    if (ioHandler_ != nullptr)
+        ioHandler_->Close();
 }
 
 std::int32_t TIdTCPConnection::ReceiveIntoQueue() {
@@ -154,21 +168,25 @@ std::int32_t TIdTCPConnection::ReceiveIntoQueue() {
 }
 
 std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t timeout, bool raiseOnTimeout) {
-    if (timeout == TimeoutDefault) timeout = readTimeout_ == 0 ? TimeoutInfinite : readTimeout_;
+    if (timeout == TimeoutDefault)
+        timeout = readTimeout_ == 0 ? TimeoutInfinite : readTimeout_;
     CheckClosed(raiseIfClosed, false);
     if (!Connected()) {
-        if (raiseIfClosed) throw EIdNotConnected();
+        if (raiseIfClosed)
+            throw EIdNotConnected();
         return 0;
     }
     std::int32_t n;
     do {
         if (!ioHandler_->Readable(timeout)) {
-            if (raiseOnTimeout) throw EIdReadTimeout();
+            if (raiseOnTimeout)
+                throw EIdReadTimeout();
             return -1;
         }
         // An event handler may have taken the handler away meanwhile.
         if (ioHandler_ == nullptr) {
-            if (raiseIfClosed) throw EIdNotConnected();
+            if (raiseIfClosed)
+                throw EIdNotConnected();
             n = 0;
         } else {
             n = ReceiveIntoQueue();
@@ -177,14 +195,17 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
         if (n != 0) {
             TIdStack& stack = RequireSharedStack();
             if (stack.CheckSocketResult(n, {seShutdown, seConnectionAborted})) {
-                if (ioHandler_ != nullptr) DropSocket();
-                if (inputQueue_.Size() == 0) stack.ThrowSocketError(stack.LastSocketErrorCode());
+                if (ioHandler_ != nullptr)
+                    DropSocket();
+                if (inputQueue_.Size() == 0)
+                    stack.ThrowSocketError(stack.LastSocketErrorCode());
                 n = 0;
             }
         }
         if (n > 0 && asciiFilter_) {
             char* const added = inputQueue_.Memory() + inputQueue_.Size() - static_cast<std::size_t>(n);
-            for (std::int32_t i = 0; i < n; ++i) added[i] = static_cast<char>(added[i] & 0x7F);
+            for (std::int32_t i = 0; i < n; ++i)
+                added[i] = static_cast<char>(added[i] & 0x7F);
         }
         CheckClosed(raiseIfClosed, false);
     } while (n == 0 && Connected());
@@ -192,7 +213,8 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
 }
 
 std::string TIdTCPConnection::LineTooLong(std::int32_t maximum) {
-    if (maxLineAction_ == maException) throw EIdReadLnMaxLineLengthExceeded();
+    if (maxLineAction_ == maException)
+        throw EIdReadLnMaxLineLengthExceeded();
     lineSplit_ = true;
     return inputQueue_.TakeFront(static_cast<std::size_t>(std::max(maximum, 0)));
 }
@@ -227,13 +249,16 @@ std::string TIdTCPConnection::ReadLine(const std::string& terminator, std::int32
             CheckClosed(true, true);
             const std::int32_t received = FillInputQueue(true, timeout, timeout == TimeoutDefault);
             lineTimedOut_ = received == -1;
-            if (lineTimedOut_) return std::string();
+            if (lineTimedOut_)
+                return std::string();
             continue;
         }
         // The CR of a CR LF ending counts towards the limit.
-        if (tooLong(found)) return LineTooLong(static_cast<std::int32_t>(maximum));
+        if (tooLong(found))
+            return LineTooLong(static_cast<std::int32_t>(maximum));
         std::size_t length = found;
-        if (end == "\n" && found > 0 && inputQueue_.Bytes()[found - 1] == '\r') --length;
+        if (end == "\n" && found > 0 && inputQueue_.Bytes()[found - 1] == '\r')
+            --length;
         std::string line(inputQueue_.Bytes().substr(0, length));
         inputQueue_.DropFront(found + end.size());
         return line;
@@ -248,7 +273,8 @@ void TIdTCPConnection::WaitQueued(std::size_t count) {
 }
 
 void TIdTCPConnection::ReadExact(void* destination, std::int32_t count) {
-    if (count <= 0) return;
+    if (count <= 0)
+        return;
     WaitQueued(static_cast<std::size_t>(count));
     std::memcpy(destination, inputQueue_.Bytes().data(), static_cast<std::size_t>(count));
     inputQueue_.DropFront(static_cast<std::size_t>(count));
@@ -278,7 +304,8 @@ void TIdTCPConnection::ReadToStream(TIdStream& stream, std::int32_t count, bool 
     // Whatever happens, the stream ends where the last byte was written.
     const auto finish = [this, &stream] {
         WorkEnd(WorkRead);
-        if (stream.Size() > stream.Position()) stream.SetSize(stream.Position());
+        if (stream.Size() > stream.Position())
+            stream.SetSize(stream.Position());
     };
     try {
         ReadToStreamBlocks(stream, remaining, untilClose);
@@ -305,7 +332,8 @@ void TIdTCPConnection::ReadToStreamBlocks(TIdStream& stream, std::int32_t remain
         } catch (const EIdConnClosedGracefully&) {
             // Without a count the close is the end of the data; with one, the unfinished block
             // stays queued and the close goes on to the caller.
-            if (!untilClose) throw;
+            if (!untilClose)
+                throw;
             k = static_cast<std::int32_t>(inputQueue_.Size());
         }
         if (k > 0) {
@@ -316,7 +344,8 @@ void TIdTCPConnection::ReadToStreamBlocks(TIdStream& stream, std::int32_t remain
 }
 
 std::string TIdTCPConnection::TakeBuffered() {
-    if (Connected()) FillInputQueue(false, TimeoutDefault, true);
+    if (Connected())
+        FillInputQueue(false, TimeoutDefault, true);
     return inputQueue_.TakeFront(inputQueue_.Size());
 }
 
@@ -324,7 +353,8 @@ std::string TIdTCPConnection::ReadAll() {
     std::string all;
     WorkBegin(WorkRead, 0);
     try {
-        while (Connected()) all += TakeBuffered();
+        while (Connected())
+            all += TakeBuffered();
     } catch (...) {
         WorkEnd(WorkRead);
         throw;
@@ -334,9 +364,11 @@ std::string TIdTCPConnection::ReadAll() {
 }
 
 void TIdTCPConnection::WriteBytes(const void* data, std::int32_t count, bool writeNow) {
-    if (count <= 0) return;
+    if (count <= 0)
+        return;
     CheckClosed(true, true);
-    if (!Connected()) throw EIdNotConnected();
+    if (!Connected())
+        throw EIdNotConnected();
     const char* const bytes = static_cast<const char*>(data);
     if (batch_ && !writeNow) {
         batch_->Append(std::string_view(bytes, static_cast<std::size_t>(count)));
@@ -358,7 +390,8 @@ void TIdTCPConnection::WriteBytes(const void* data, std::int32_t count, bool wri
 void TIdTCPConnection::SendAll(const char* data, std::int32_t count) {
     std::int32_t position = 0;
     while (position < count) {
-        if (ioHandler_ == nullptr) throw EIdNotConnected();
+        if (ioHandler_ == nullptr)
+            throw EIdNotConnected();
         const std::int32_t sent = ioHandler_->Send(data + position, count - position);
         peerClosed_ = sent == 0;
         CheckClosed(true, false);
@@ -374,7 +407,8 @@ void TIdTCPConnection::SendAll(const char* data, std::int32_t count) {
 }
 
 void TIdTCPConnection::WriteText(const std::string& text) {
-    if (!text.empty()) WriteBytes(text.data(), static_cast<std::int32_t>(text.size()), false);
+    if (!text.empty())
+        WriteBytes(text.data(), static_cast<std::int32_t>(text.size()), false);
 }
 
 void TIdTCPConnection::WriteLine(const std::string& text) {
@@ -383,7 +417,8 @@ void TIdTCPConnection::WriteLine(const std::string& text) {
 
 void TIdTCPConnection::WriteFromStream(TIdStream& stream, bool fromStart, std::int32_t count,
                                        bool writeCountFirst) {
-    if (fromStart) stream.SetPosition(0);
+    if (fromStart)
+        stream.SetPosition(0);
     const std::int64_t start = static_cast<std::int64_t>(stream.Position());
     const std::int64_t end = count != 0 ? start + count : static_cast<std::int64_t>(stream.Size());
     const std::int64_t total = std::max<std::int64_t>(end - start, 0);
@@ -396,10 +431,12 @@ void TIdTCPConnection::WriteFromStream(TIdStream& stream, bool fromStart, std::i
         TIdSimpleBuffer block;
         std::int64_t position = start;
         while (position < end) {
-            const std::size_t wanted = static_cast<std::size_t>(std::min<std::int64_t>(end - position, sendBufferSize_));
+            const std::size_t wanted =
+                static_cast<std::size_t>(std::min<std::int64_t>(end - position, sendBufferSize_));
             block.SetSize(wanted);
             const std::size_t n = stream.Read(block.Memory(), wanted);
-            if (n == 0) throw EIdNoDataToRead();
+            if (n == 0)
+                throw EIdNoDataToRead();
             WriteBytes(block.Memory(), static_cast<std::int32_t>(n), false);
             position += static_cast<std::int64_t>(n);
         }
@@ -416,7 +453,8 @@ void TIdTCPConnection::BeginBatch(std::int32_t threshold) {
 }
 
 void TIdTCPConnection::FlushBatch(std::int32_t count) {
-    if (!batch_ || batch_->Size() == 0) return;
+    if (!batch_ || batch_->Size() == 0)
+        return;
     const std::int64_t held = static_cast<std::int64_t>(batch_->Size());
     if (count == -1 || held < count) {
         WriteBytes(batch_->Memory(), static_cast<std::int32_t>(held), true);
@@ -438,7 +476,8 @@ void TIdTCPConnection::EndBatch() {
 }
 
 void TIdTCPConnection::DiscardBatch() {
-    if (batch_) batch_->Clear();
+    if (batch_)
+        batch_->Clear();
 }
 
 }  // namespace w20

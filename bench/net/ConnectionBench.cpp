@@ -48,12 +48,14 @@ void ReadLines(benchmark::State& state) {
     std::string text;
     text.reserve(lines * 100);
     const std::string line = std::string(98, 'q') + "\r\n";
-    for (std::size_t i = 0; i < lines; ++i) text += line;
+    for (std::size_t i = 0; i < lines; ++i)
+        text += line;
     for (auto _ : state) {
         StringTransport transport(text, 32768);
         TIdTCPConnection connection;
         connection.SetIOHandler(&transport);
-        for (std::size_t i = 0; i < lines; ++i) benchmark::DoNotOptimize(connection.ReadLine());
+        for (std::size_t i = 0; i < lines; ++i)
+            benchmark::DoNotOptimize(connection.ReadLine());
     }
     state.SetComplexityN(state.range(0));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
@@ -72,14 +74,19 @@ void LongLineByteByByte(benchmark::State& state) {
     }
     state.SetComplexityN(state.range(0));
 }
-BENCHMARK(LongLineByteByByte)->RangeMultiplier(2)->Range(1024, 16384)->Unit(benchmark::kMicrosecond)->Complexity();
+BENCHMARK(LongLineByteByByte)
+    ->RangeMultiplier(2)
+    ->Range(1024, 16384)
+    ->Unit(benchmark::kMicrosecond)
+    ->Complexity();
 
 // Resident memory of the process; the peak since the last reset when peak is set.
 std::int64_t ResidentKiB(bool peak) {
     std::ifstream status("/proc/self/status");
     const std::string key = peak ? "VmHWM:" : "VmRSS:";
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind(key, 0) == 0) return StrToInt64(Trim(line.substr(key.size(), line.size() - key.size() - 3)));
+        if (line.rfind(key, 0) == 0)
+            return StrToInt64(Trim(line.substr(key.size(), line.size() - key.size() - 3)));
     }
     return -1;
 }
@@ -106,8 +113,10 @@ private:
     Peer() {
         std::ofstream file(folder_.File("body.bin"), std::ios::binary);
         std::string block(1u << 20, '\0');
-        for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 7 + i / 251);
-        for (std::size_t i = 0; i < BodySize / block.size(); ++i) file.write(block.data(), block.size());
+        for (std::size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<char>(i * 7 + i / 251);
+        for (std::size_t i = 0; i < BodySize / block.size(); ++i)
+            file.write(block.data(), block.size());
         file.close();
         if (test::NginxServer::Available()) {
             nginx_ = std::make_unique<test::NginxServer>(folder_.Path());
@@ -161,13 +170,15 @@ void ReadBody(benchmark::State& state, bool untilClose, bool reuse) {
         ResetPeak();
         client.Connect(0);
         client.BeginBatch();
-        client.WriteLine(std::string("GET /body.bin ") + (untilClose || !peer.KeepsAlive() ? "HTTP/1.0" : "HTTP/1.1"));
+        client.WriteLine(std::string("GET /body.bin ") +
+                         (untilClose || !peer.KeepsAlive() ? "HTTP/1.0" : "HTTP/1.1"));
         client.WriteLine("Host: 127.0.0.1");
         client.WriteLine();
         client.EndBatch();
         std::int32_t length = -1;
         for (std::string line = client.ReadLine(); !line.empty(); line = client.ReadLine()) {
-            if (StartsText("Content-Length:", line)) length = StrToInt(Trim(Copy(line, 16)));
+            if (StartsText("Content-Length:", line))
+                length = StrToInt(Trim(Copy(line, 16)));
         }
         client.ReadToStream(body, untilClose ? -1 : length, untilClose);
         const std::int64_t peak = ResidentKiB(true);
@@ -193,7 +204,8 @@ void BodyIntoFreshStreamAlone(benchmark::State& state) {
         fresh.reset();
         fresh.emplace();
         state.ResumeTiming();
-        for (std::size_t i = 0; i < BodySize / block.size(); ++i) fresh->Write(block.data(), block.size());
+        for (std::size_t i = 0; i < BodySize / block.size(); ++i)
+            fresh->Write(block.data(), block.size());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * BodySize));
 }

@@ -30,7 +30,8 @@ const std::string NotConnected = "!EIdNotConnected: Not Connected";
 const std::string Refused = "Socket Error # 10061\r\nConnection refused.";
 
 long MillisecondsSince(Clock::time_point start) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
 // A client of the scripted server that logs its events.
@@ -48,7 +49,8 @@ struct Client : TIdTCPClient {
 
 std::string Sample(std::size_t size) {
     std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+    for (std::size_t i = 0; i < size; ++i)
+        text[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
     return text;
 }
 
@@ -88,15 +90,26 @@ TEST(TCPClient, BadPeers) {
         std::string leftover;  // what TakeBuffered gives afterwards
         bool connected;
     } cases[] = {
-        {"close mid-line", {test::SendRandomPieces("one\ntw", 3, 2), test::Close()}, 32768,
+        {"close mid-line",
+         {test::SendRandomPieces("one\ntw", 3, 2), test::Close()},
+         32768,
          [](TIdTCPClient& c) {
              const std::string first = c.ReadLine();
              return first + "|" + c.ReadLine();
          },
-         ClosedGracefully, "tw", false},
-        {"close right after connecting", {test::Close()}, 32768, [](TIdTCPClient& c) { return c.ReadLine(); },
-         ClosedGracefully, "", false},
-        {"close mid-count", {test::SendRandomPieces("0123456789", 5, 3), test::Close()}, 4,
+         ClosedGracefully,
+         "tw",
+         false},
+        {"close right after connecting",
+         {test::Close()},
+         32768,
+         [](TIdTCPClient& c) { return c.ReadLine(); },
+         ClosedGracefully,
+         "",
+         false},
+        {"close mid-count",
+         {test::SendRandomPieces("0123456789", 5, 3), test::Close()},
+         4,
          [](TIdTCPClient& c) {
              TIdSimpleBuffer stream;
              const std::string outcome = Outcome([&] {
@@ -105,23 +118,48 @@ TEST(TCPClient, BadPeers) {
              });
              return std::string(stream.Bytes()) + outcome;
          },
-         "01234567" + ClosedGracefully, "89", false},
-        {"until close", {test::SendRandomPieces(Sample(70000), 6, 9000), test::Close()}, 32768,
+         "01234567" + ClosedGracefully,
+         "89",
+         false},
+        {"until close",
+         {test::SendRandomPieces(Sample(70000), 6, 9000), test::Close()},
+         32768,
          [](TIdTCPClient& c) {
              TIdSimpleBuffer stream;
              c.ReadToStream(stream, -1, true);
              return std::string(stream.Bytes());
          },
-         Sample(70000), "", false},
-        {"reset mid-read", {test::Send("partial"), test::Pause(Millis(50)), test::Reset()}, 32768,
+         Sample(70000),
+         "",
+         false},
+        {"reset mid-read",
+         {test::Send("partial"), test::Pause(Millis(50)), test::Reset()},
+         32768,
          [](TIdTCPClient& c) { return c.ReadLine(); },
-         "!EIdSocketError: Socket Error # 10054\r\nConnection reset by peer.", "partial", true},
-        {"longest line", {test::SendRandomPieces(x16384 + "\n", 7, 3000)}, 32768,
-         [](TIdTCPClient& c) { return std::to_string(c.ReadLine().size()); }, "16384", "", true},
-        {"longest line with cr", {test::SendRandomPieces(x16384 + "\r\n", 7, 3000)}, 32768,
-         [](TIdTCPClient& c) { return c.ReadLine(); }, LineTooLong, x16384 + "\r\n", true},
-        {"one byte over", {test::SendRandomPieces(x16384 + "x\n", 8, 3000)}, 32768,
-         [](TIdTCPClient& c) { return c.ReadLine(); }, LineTooLong, x16384 + "x\n", true},
+         "!EIdSocketError: Socket Error # 10054\r\nConnection reset by peer.",
+         "partial",
+         true},
+        {"longest line",
+         {test::SendRandomPieces(x16384 + "\n", 7, 3000)},
+         32768,
+         [](TIdTCPClient& c) { return std::to_string(c.ReadLine().size()); },
+         "16384",
+         "",
+         true},
+        {"longest line with cr",
+         {test::SendRandomPieces(x16384 + "\r\n", 7, 3000)},
+         32768,
+         [](TIdTCPClient& c) { return c.ReadLine(); },
+         LineTooLong,
+         x16384 + "\r\n",
+         true},
+        {"one byte over",
+         {test::SendRandomPieces(x16384 + "x\n", 8, 3000)},
+         32768,
+         [](TIdTCPClient& c) { return c.ReadLine(); },
+         LineTooLong,
+         x16384 + "x\n",
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -185,9 +223,9 @@ TEST(TCPClient, EventsOfConnectAndDisconnect) {
     EXPECT_TRUE(client.Connected());
     EXPECT_TRUE(client.OwnsIOHandler());
     client.Disconnect();
-    EXPECT_EQ(client.events,
-              (std::vector<std::string>{"Resolving hostname localhost.", "Connecting to 127.0.0.1.", "Connected.",
-                                        "connected", "Disconnecting.", "disconnected", "Disconnected."}));
+    EXPECT_EQ(client.events, (std::vector<std::string>{"Resolving hostname localhost.",
+                                                       "Connecting to 127.0.0.1.", "Connected.", "connected",
+                                                       "Disconnecting.", "disconnected", "Disconnected."}));
     // The handler it made is gone with the connection.
     EXPECT_EQ(client.IOHandler(), nullptr);
     EXPECT_FALSE(client.OwnsIOHandler());
@@ -201,7 +239,8 @@ TEST(TCPClient, ReadsAndWritesAfterDisconnect) {
     Client client(server.Port());
     client.Connect();
     EXPECT_EQ(client.ReadLine(), "line");
-    for (int i = 0; i < 20 && client.InputQueue().Size() < 4; ++i) client.FillInputQueue(false, 100, false);
+    for (int i = 0; i < 20 && client.InputQueue().Size() < 4; ++i)
+        client.FillInputQueue(false, 100, false);
     client.Disconnect();
     EXPECT_EQ(Outcome([&] {
                   client.WriteLine("x");
@@ -236,7 +275,8 @@ TEST(TCPClient, IdleCloseIsPickedUpByPollClosed) {
     Client client(server.Port());
     client.Connect();
     ASSERT_TRUE(server.WaitForFinished(0));
-    for (int i = 0; i < 50 && client.Connected(); ++i) client.PollClosed(false);
+    for (int i = 0; i < 50 && client.Connected(); ++i)
+        client.PollClosed(false);
     EXPECT_FALSE(client.Connected());
     EXPECT_EQ(client.events.back(), "disconnected");
 }
@@ -255,7 +295,8 @@ TEST(TCPClient, WritesToAPeerThatReset) {
     }
     // The first send meets the reset; a later one meets the closed socket.
     EXPECT_TRUE(outcome == "!EIdSocketError: Socket Error # 10054\r\nConnection reset by peer." ||
-                outcome == "!EIdSocketError: Socket Error # 10058\r\nCannot send or receive after socket is closed.")
+                outcome ==
+                    "!EIdSocketError: Socket Error # 10058\r\nCannot send or receive after socket is closed.")
         << outcome;
     EXPECT_FALSE(client.Connected());
 }

@@ -47,7 +47,8 @@ struct Rig {
     // What the connection has not consumed: the queue and what is still to arrive.
     std::string Unread() const {
         std::string rest(const_cast<TIdTCPConnection&>(connection).InputQueue().Bytes());
-        for (const test::Arrival& arrival : handler.arrivals) rest += arrival.bytes;
+        for (const test::Arrival& arrival : handler.arrivals)
+            rest += arrival.bytes;
         return rest;
     }
 };
@@ -66,8 +67,9 @@ std::vector<Cutting> Cuttings() {
     for (unsigned seed = 1; seed <= 4; ++seed) {
         cuttings.push_back({"small" + std::to_string(seed),
                             [seed](const std::string& text) { return test::RandomPieces(text, seed, 7); }});
-        cuttings.push_back({"large" + std::to_string(seed),
-                            [seed](const std::string& text) { return test::RandomPieces(text, seed, 9000); }});
+        cuttings.push_back({"large" + std::to_string(seed), [seed](const std::string& text) {
+                                return test::RandomPieces(text, seed, 9000);
+                            }});
     }
     return cuttings;
 }
@@ -92,24 +94,62 @@ TEST(ReadLine, LinesLimitsAndCloses) {
         {"crlf terminator", "abc\r\r\ndef\r\n", false, "\r\n", -1, maException, {"abc\r", "def"}, ""},
         {"other terminator keeps cr", "a\rXYb\r\nXY", false, "XY", -1, maException, {"a\r", "b\r\n"}, ""},
         {"long terminator", "one<END>two<END>", false, "<END>", -1, maException, {"one", "two"}, ""},
-        {"long terminator cut by close", "one<END>two<EN", true, "<END>", -1, maException,
-         {"one", ClosedGracefully}, "two<EN"},
+        {"long terminator cut by close",
+         "one<END>two<EN",
+         true,
+         "<END>",
+         -1,
+         maException,
+         {"one", ClosedGracefully},
+         "two<EN"},
         {"exactly the limit", x16384 + "\n", false, "", -1, maException, {x16384}, ""},
         {"one byte over", x16384 + "x\n", false, "", -1, maException, {LineTooLong}, x16384 + "x\n"},
         {"cr counts", x16384 + "\r\n", false, "", -1, maException, {LineTooLong}, x16384 + "\r\n"},
         {"split", x16384 + "yz\nq\n", false, "", -1, maSplit, {"split:" + x16384, "yz", "q"}, ""},
         {"split before cr", x16384 + "\r\n", false, "", -1, maSplit, {"split:" + x16384, ""}, ""},
-        {"trips before the terminator", x16384 + "yyyy", true, "", -1, maException, {LineTooLong},
+        {"trips before the terminator",
+         x16384 + "yyyy",
+         true,
+         "",
+         -1,
+         maException,
+         {LineTooLong},
          x16384 + "yyyy"},
-        {"split before the terminator", x16384 + "yyyy", true, "", -1, maSplit,
-         {"split:" + x16384, ClosedGracefully}, "yyyy"},
-        {"no limit", std::string(20000, 'z') + "\n", false, "", 0, maException, {std::string(20000, 'z')}, ""},
+        {"split before the terminator",
+         x16384 + "yyyy",
+         true,
+         "",
+         -1,
+         maSplit,
+         {"split:" + x16384, ClosedGracefully},
+         "yyyy"},
+        {"no limit",
+         std::string(20000, 'z') + "\n",
+         false,
+         "",
+         0,
+         maException,
+         {std::string(20000, 'z')},
+         ""},
         {"own maximum", "abc\nabcd\n", false, "", 3, maException, {"abc", LineTooLong}, "abcd\n"},
-        {"limit and a long terminator", "abc\r\nabcd\r\n", false, "\r\n", 3, maException, {"abc", LineTooLong},
+        {"limit and a long terminator",
+         "abc\r\nabcd\r\n",
+         false,
+         "\r\n",
+         3,
+         maException,
+         {"abc", LineTooLong},
          "abcd\r\n"},
         {"close without terminator", "abc", true, "", -1, maException, {ClosedGracefully}, "abc"},
         {"close at once", "", true, "", -1, maException, {ClosedGracefully}, ""},
-        {"close after a line", "line1\nline2", true, "", -1, maException, {"line1", ClosedGracefully}, "line2"},
+        {"close after a line",
+         "line1\nline2",
+         true,
+         "",
+         -1,
+         maException,
+         {"line1", ClosedGracefully},
+         "line2"},
         {"close after complete lines", "a\nb\n", true, "", -1, maException, {"a", "b", ClosedGracefully}, ""},
     };
     for (const auto& c : cases) {
@@ -118,7 +158,8 @@ TEST(ReadLine, LinesLimitsAndCloses) {
             Rig rig;
             rig.connection.SetMaxLineAction(c.action);
             rig.handler.Add(cutting.cut(c.input));
-            if (c.close) rig.handler.arrivals.push_back(Closed());
+            if (c.close)
+                rig.handler.arrivals.push_back(Closed());
             std::vector<std::string> results;
             for (std::size_t i = 0; i < c.results.size(); ++i) {
                 results.push_back(Outcome([&] {
@@ -247,12 +288,30 @@ TEST(ReadToStream, CountsAndCloses) {
         {"zero count", {}, 0, false, 32768, "", "", digits},
         {"count cut by close", {Closed()}, 20, false, 32768, "", ClosedGracefully, digits},
         {"only whole blocks are written", {Closed()}, 20, false, 4, "01234567", ClosedGracefully, "89"},
-        {"count longer than the peer's promise", {Closed()}, 2147483647, false, 32768, "", ClosedGracefully,
+        {"count longer than the peer's promise",
+         {Closed()},
+         2147483647,
+         false,
+         32768,
+         "",
+         ClosedGracefully,
          digits},
-        {"reset", {Failure(10054)}, 20, false, 4, "01234567", SocketError(10054, "Connection reset by peer."),
+        {"reset",
+         {Failure(10054)},
+         20,
+         false,
+         4,
+         "01234567",
+         SocketError(10054, "Connection reset by peer."),
          "89"},
-        {"reset until close", {Failure(10054)}, 0, true, 4, "01234567",
-         SocketError(10054, "Connection reset by peer."), "89"},
+        {"reset until close",
+         {Failure(10054)},
+         0,
+         true,
+         4,
+         "01234567",
+         SocketError(10054, "Connection reset by peer."),
+         "89"},
         {"aborted until close", {Failure(10053)}, 0, true, 4, digits, "", ""},
         {"silent peer", {Silence()}, 20, false, 4, "01234567", ReadTimeout, "89"},
     };
@@ -263,7 +322,8 @@ TEST(ReadToStream, CountsAndCloses) {
             rig.connection.SetRecvBufferSize(c.block);
             rig.connection.SetReadTimeout(200);
             rig.handler.Add(cutting.cut(digits));
-            for (const test::Arrival& arrival : c.after) rig.handler.arrivals.push_back(arrival);
+            for (const test::Arrival& arrival : c.after)
+                rig.handler.arrivals.push_back(arrival);
             RecordingStream stream;
             EXPECT_EQ(Outcome([&] {
                           rig.connection.ReadToStream(stream, c.count, c.untilClose);
@@ -312,7 +372,9 @@ TEST(ReadToStream, WorkEventsAlsoWhenCutShort) {
     rig.connection.OnWork = [&](TIdComponent&, TWorkMode, std::int64_t count) {
         work.push_back(std::to_string(count));
     };
-    rig.connection.OnWorkEnd = [&](TIdComponent&, TWorkMode mode) { work.push_back("end " + std::to_string(mode)); };
+    rig.connection.OnWorkEnd = [&](TIdComponent&, TWorkMode mode) {
+        work.push_back("end " + std::to_string(mode));
+    };
     TIdSimpleBuffer stream;
     EXPECT_THROW(rig.connection.ReadToStream(stream, 20, false), EIdConnClosedGracefully);
     EXPECT_EQ(work, (std::vector<std::string>{"begin 0 20", "4", "8", "end 0"}));
@@ -355,7 +417,8 @@ TEST(ReceiveErrors, FailureAtEveryReceive) {
             std::vector<std::string> lines;
             TIdSimpleBuffer body;
             const std::string outcome = Outcome([&] {
-                for (std::string line = "-"; !line.empty();) lines.push_back(line = rig.connection.ReadLine());
+                for (std::string line = "-"; !line.empty();)
+                    lines.push_back(line = rig.connection.ReadLine());
                 rig.connection.ReadToStream(body, 100, false);
                 return std::string("done");
             });
@@ -409,8 +472,8 @@ TEST(Close, PeerCloseIsReportedOnce) {
 TEST(Close, DisconnectFiresOnceAndOnlyWhenConnected) {
     Rig rig;
     rig.connection.Disconnect();
-    EXPECT_EQ(rig.events, (std::vector<std::string>{"status Disconnecting.", "disconnected",
-                                                    "status Disconnected."}));
+    EXPECT_EQ(rig.events,
+              (std::vector<std::string>{"status Disconnecting.", "disconnected", "status Disconnected."}));
     EXPECT_FALSE(rig.handler.open);
     rig.connection.CheckClosed(false, false);
     rig.connection.Disconnect();
@@ -441,12 +504,22 @@ TEST(Close, ReadsAndWritesAfterTheClose) {
         std::string outcome;
     } cases[] = {
         {"read line", [](TIdTCPConnection& c) { return c.ReadLine(); }, ClosedGracefully},
-        {"write", [](TIdTCPConnection& c) { c.WriteText("x"); return std::string(); }, ClosedGracefully},
-        {"write line", [](TIdTCPConnection& c) { c.WriteLine(); return std::string(); }, ClosedGracefully},
+        {"write",
+         [](TIdTCPConnection& c) {
+             c.WriteText("x");
+             return std::string();
+         },
+         ClosedGracefully},
+        {"write line",
+         [](TIdTCPConnection& c) {
+             c.WriteLine();
+             return std::string();
+         },
+         ClosedGracefully},
         {"fill", [](TIdTCPConnection& c) { return std::to_string(c.FillInputQueue(true, 1, false)); },
          NotConnected},
-        {"fill quietly", [](TIdTCPConnection& c) { return std::to_string(c.FillInputQueue(false, 1, false)); },
-         "0"},
+        {"fill quietly",
+         [](TIdTCPConnection& c) { return std::to_string(c.FillInputQueue(false, 1, false)); }, "0"},
         {"take buffered", [](TIdTCPConnection& c) { return c.TakeBuffered(); }, "partial"},
         {"read all", [](TIdTCPConnection& c) { return c.ReadAll(); }, ""},
     };
@@ -657,7 +730,8 @@ TEST(Write, ProgressOfPartialSends) {
     rig.handler.sendLimit = 3;
     std::vector<std::int64_t> counts;
     rig.connection.OnWork = [&](TIdComponent&, TWorkMode mode, std::int64_t count) {
-        if (mode == WorkWrite) counts.push_back(count);
+        if (mode == WorkWrite)
+            counts.push_back(count);
     };
     TIdSimpleBuffer stream;
     stream.Write("abcdefgh", 8);
@@ -668,7 +742,9 @@ TEST(Write, ProgressOfPartialSends) {
 TEST(ASCIIFilter, ClearsTheHighBit) {
     Rig rig;
     rig.connection.SetASCIIFilter(true);
-    rig.handler.arrivals = {Data("\xC1\xE2" "c\xFF\n")};
+    rig.handler.arrivals = {
+        Data("\xC1\xE2"
+             "c\xFF\n")};
     EXPECT_EQ(rig.connection.ReadLine(), "Abc\x7F");
 }
 
@@ -678,7 +754,8 @@ struct ShoutingIntercept : TIdConnectionIntercept {
     void Disconnect() override { ++disconnects; }
     void Receive(TIdSimpleBuffer& block) override {
         std::string text(block.Bytes());
-        for (char& ch : text) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        for (char& ch : text)
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
         block.Clear();
         block.Append(text + "!");
     }

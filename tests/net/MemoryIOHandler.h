@@ -55,7 +55,8 @@ public:
     bool open = true;
 
     void Add(std::vector<std::string> pieces) {
-        for (std::string& piece : pieces) arrivals.push_back(Data(std::move(piece)));
+        for (std::string& piece : pieces)
+            arrivals.push_back(Data(std::move(piece)));
     }
 
     void Open() override { open = true; }
@@ -64,8 +65,10 @@ public:
 
     // A script that has run out behaves like a peer that stays silent.
     bool Readable(std::int32_t) override {
-        if (!open) throw EIdConnClosedGracefully();
-        if (arrivals.empty()) return false;
+        if (!open)
+            throw EIdConnClosedGracefully();
+        if (arrivals.empty())
+            return false;
         if (arrivals.front().kind == Arrival::Silence) {
             arrivals.pop_front();
             return false;
@@ -74,9 +77,11 @@ public:
     }
 
     std::int32_t Recv(void* buffer, std::int32_t length) override {
-        if (!open) throw EIdClosedSocket();
+        if (!open)
+            throw EIdClosedSocket();
         ++receives;
-        if (arrivals.empty()) return 0;
+        if (arrivals.empty())
+            return 0;
         Arrival& next = arrivals.front();
         switch (next.kind) {
             case Arrival::Close:
@@ -94,12 +99,14 @@ public:
         const std::size_t n = std::min(next.bytes.size(), static_cast<std::size_t>(length));
         std::memcpy(buffer, next.bytes.data(), n);
         next.bytes.erase(0, n);
-        if (next.bytes.empty()) arrivals.pop_front();
+        if (next.bytes.empty())
+            arrivals.pop_front();
         return static_cast<std::int32_t>(n);
     }
 
     std::int32_t Send(const void* buffer, std::int32_t length) override {
-        if (!open) throw EIdClosedSocket();
+        if (!open)
+            throw EIdClosedSocket();
         ++sends;
         const auto failure = sendFailures.find(sends);
         if (failure != sendFailures.end()) {

@@ -17,7 +17,8 @@ inline std::string Describe(const std::exception& e) {
     std::string text = status == 0 ? name : typeid(e).name();
     std::free(name);
     const std::size_t colon = text.rfind("::");
-    if (colon != std::string::npos) text.erase(0, colon + 2);
+    if (colon != std::string::npos)
+        text.erase(0, colon + 2);
     return text + ": " + e.what();
 }
 
