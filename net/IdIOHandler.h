@@ -17,9 +17,10 @@ public:
     virtual void Close() {}
     // Opens the transport to host:port from the given local end; a timeout other than
     // TimeoutDefault and 0 limits how long the connect may take.
-    virtual void ConnectClient(const std::string& host, std::int32_t port, const std::string& boundIP,
-                               std::int32_t boundPort, std::int32_t boundPortMin, std::int32_t boundPortMax,
-                               std::int32_t timeout);
+    virtual void ConnectClient(const std::string& /*host*/, std::int32_t /*port*/,
+                               const std::string& /*boundIP*/, std::int32_t /*boundPort*/,
+                               std::int32_t /*boundPortMin*/, std::int32_t /*boundPortMax*/,
+                               std::int32_t /*timeout*/) {}
     virtual bool Connected() { return false; }
     // True when data or a close waits within timeout ms (TimeoutInfinite: no limit).
     virtual bool Readable(std::int32_t timeout) = 0;

@@ -141,14 +141,15 @@ void TIdTCPConnection::DropSocket() {
         ioHandler_->Close();
 }
 
-std::int32_t TIdTCPConnection::ReceiveIntoQueue() {
+std::int32_t TIdTCPConnection::ReceiveIntoQueue(std::int32_t& added) {
+    added = 0;
     if (intercept_ != nullptr) {
         receiveBlock_.SetSize(static_cast<std::size_t>(recvBufferSize_));
-        std::int32_t n = ioHandler_->Recv(receiveBlock_.Memory(), recvBufferSize_);
+        const std::int32_t n = ioHandler_->Recv(receiveBlock_.Memory(), recvBufferSize_);
         if (n > 0) {
             receiveBlock_.SetSize(static_cast<std::size_t>(n));
             intercept_->Receive(receiveBlock_);
-            n = static_cast<std::int32_t>(receiveBlock_.Size());
+            added = static_cast<std::int32_t>(receiveBlock_.Size());
             inputQueue_.Append(receiveBlock_.Bytes());
         }
         return n;
@@ -163,7 +164,8 @@ std::int32_t TIdTCPConnection::ReceiveIntoQueue() {
         inputQueue_.SetSize(queued);
         throw;
     }
-    inputQueue_.SetSize(queued + static_cast<std::size_t>(std::max(n, 0)));
+    added = std::max(n, 0);
+    inputQueue_.SetSize(queued + static_cast<std::size_t>(added));
     return n;
 }
 
@@ -184,12 +186,13 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
             return -1;
         }
         // An event handler may have taken the handler away meanwhile.
+        std::int32_t added = 0;
         if (ioHandler_ == nullptr) {
             if (raiseIfClosed)
                 throw EIdNotConnected();
             n = 0;
         } else {
-            n = ReceiveIntoQueue();
+            n = ReceiveIntoQueue(added);
         }
         peerClosed_ = n == 0;
         if (n != 0) {
@@ -202,10 +205,14 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
                 n = 0;
             }
         }
-        if (n > 0 && asciiFilter_) {
-            char* const added = inputQueue_.Memory() + inputQueue_.Size() - static_cast<std::size_t>(n);
-            for (std::int32_t i = 0; i < n; ++i)
-                added[i] = static_cast<char>(added[i] & 0x7F);
+        if (n > 0) {
+            // What the intercept made of the block counts from here on.
+            n = added;
+            if (asciiFilter_) {
+                char* const bytes = inputQueue_.Memory() + inputQueue_.Size() - static_cast<std::size_t>(n);
+                for (std::int32_t i = 0; i < n; ++i)
+                    bytes[i] = static_cast<char>(bytes[i] & 0x7F);
+            }
         }
         CheckClosed(raiseIfClosed, false);
     } while (n == 0 && Connected());

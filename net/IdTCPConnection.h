@@ -125,8 +125,9 @@ protected:
     void AdoptIOHandler(std::unique_ptr<TIdIOHandler> handler);
 
 private:
-    // Receives once into the end of InputQueue; the handler's unchecked result.
-    std::int32_t ReceiveIntoQueue();
+    // Receives once into the end of InputQueue: the handler's unchecked result, and in added how
+    // many bytes were queued after the intercept saw them.
+    std::int32_t ReceiveIntoQueue(std::int32_t& added);
     // Fills the queue until it holds count bytes.
     void WaitQueued(std::size_t count);
     // Moves count queued bytes to the stream.

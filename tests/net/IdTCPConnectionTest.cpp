@@ -779,6 +779,22 @@ TEST(Intercept, SeesEveryBlock) {
     EXPECT_EQ(intercept.disconnects, 1);
 }
 
+TEST(Intercept, SwallowedBlockIsNoClose) {
+    struct Swallowing : TIdConnectionIntercept {
+        void Receive(TIdSimpleBuffer& block) override {
+            if (block.Bytes()[0] == '#')
+                block.Clear();
+        }
+    };
+    Rig rig;
+    Swallowing intercept;
+    rig.connection.SetIntercept(&intercept);
+    rig.handler.arrivals = {Data("#noise"), Data("ok\n")};
+    EXPECT_EQ(rig.connection.ReadLine(), "ok");
+    EXPECT_FALSE(rig.connection.PeerClosed());
+    EXPECT_TRUE(rig.connection.Connected());
+}
+
 TEST(Links, DestroyedHandlerAndInterceptAreForgotten) {
     TIdTCPConnection connection;
     {
