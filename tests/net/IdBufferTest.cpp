@@ -1,6 +1,7 @@
 #include "net/IdBuffer.h"
 
 #include <cstring>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,8 @@ namespace {
 
 std::string Pattern(std::size_t size) {
     std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
     return bytes;
 }
 
@@ -136,6 +138,72 @@ TEST(ManagedBuffer, ReceiveIntoTheEndAfterConsumedPrefix) {
     buffer.SetSize(4 + 3);
     EXPECT_EQ(buffer.Bytes(), "cdefXYZ");
     EXPECT_EQ(buffer.ConsumedCount(), 2u);
+}
+
+}  // namespace
+}  // namespace w20
+
+namespace w20 {
+namespace {
+
+// Random operations on a buffer and on a plain string that models it, with sizes that cross into
+// mapped blocks and back: the two must always hold the same bytes and position.
+TEST(SimpleBuffer, AgreesWithAModelAcrossBlockKinds) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 random(seed);
+        const auto below = [&random](std::size_t n) {
+            return std::uniform_int_distribution<std::size_t>(0, n)(random);
+        };
+        TIdManagedBuffer managed;
+        TIdSimpleBuffer simple;
+        TIdSimpleBuffer& buffer = seed % 2 == 0 ? managed : simple;
+        std::string model;
+        std::size_t position = 0;
+        for (int step = 0; step < 300; ++step) {
+            const std::string bytes = Pattern(below(3 * TIdSimpleBuffer::MappedBlockSize / 2) + 1);
+            switch (below(5)) {
+                case 0:
+                    buffer.Append(bytes);
+                    model += bytes;
+                    break;
+                case 1: {
+                    buffer.SetPosition(below(model.size()));
+                    position = buffer.Position();
+                    buffer.Write(bytes.data(), bytes.size());
+                    model.replace(position, std::min(bytes.size(), model.size() - position), bytes);
+                    position += bytes.size();
+                    break;
+                }
+                case 2: {
+                    const std::size_t n = below(model.size());
+                    buffer.DropFront(n);
+                    model.erase(0, n);
+                    position = position > n ? position - n : 0;
+                    break;
+                }
+                case 3: {
+                    const std::size_t size = below(model.size() + bytes.size());
+                    buffer.SetSize(size);
+                    model.resize(size, '\0');
+                    position = std::min(position, size);
+                    break;
+                }
+                case 4: {
+                    buffer.Reserve(model.size() + bytes.size());
+                    char* room = buffer.Extend(bytes.size());
+                    const std::size_t used = below(bytes.size());
+                    std::memcpy(room, bytes.data(), used);
+                    buffer.SetSize(model.size() + used);
+                    model += bytes.substr(0, used);
+                    break;
+                }
+            }
+            ASSERT_EQ(buffer.Size(), model.size()) << "step " << step;
+            ASSERT_TRUE(buffer.Bytes() == model) << "step " << step;
+            ASSERT_EQ(buffer.Position(), position) << "step " << step;
+        }
+    }
 }
 
 }  // namespace
