@@ -14,22 +14,32 @@ int DigitValue(char c, unsigned base) {
     return -1;
 }
 
-}  // namespace
+// The two number syntaxes differ only in where a hexadecimal number may stand.
+struct NumberSyntax {
+    bool loneXIsHex;  // "x" or "X" alone introduces a hexadecimal number
+    bool signedHex;   // a sign may stand before a hexadecimal number
+};
 
-bool ReadDottedPart(std::string_view text, std::uint32_t maximum, std::uint32_t& value) {
+// Leading blanks, a sign and a number in one of the syntaxes, at most `maximum`; "-0" is zero
+// and any other negative value is out of range.
+bool ReadNumber(std::string_view text, std::uint32_t maximum, NumberSyntax syntax, std::uint32_t& value) {
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
     bool negative = false;
-    unsigned base = 10;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    const bool hasSign = i < text.size() && (text[i] == '+' || text[i] == '-');
+    if (hasSign) {
         negative = text[i] == '-';
         ++i;
-    } else if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
+    }
+    unsigned base = 10;
+    if (!hasSign || syntax.signedHex) {
+        if (i < text.size() && (text[i] == '$' || (syntax.loneXIsHex && (text[i] == 'x' || text[i] == 'X')))) {
+            base = 16;
+            ++i;
+        } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+            base = 16;
+            i += 2;
+        }
     }
     if (i == text.size()) return false;
     std::uint64_t number = 0;
@@ -44,35 +54,14 @@ bool ReadDottedPart(std::string_view text, std::uint32_t maximum, std::uint32_t&
     return true;
 }
 
+}  // namespace
+
+bool ReadDottedPart(std::string_view text, std::uint32_t maximum, std::uint32_t& value) {
+    return ReadNumber(text, maximum, NumberSyntax{.loneXIsHex = true, .signedHex = false}, value);
+}
+
 bool ReadSingleNumber(std::string_view text, std::uint32_t& value) {
-    constexpr std::uint64_t maximum = 4294967295u;
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    unsigned base = 10;
-    if (i < text.size() && text[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i == text.size()) return false;
-    std::uint64_t number = 0;
-    for (; i < text.size(); ++i) {
-        const int digit = DigitValue(text[i], base);
-        if (digit < 0) return false;
-        number = number * base + static_cast<unsigned>(digit);
-        // Anything beyond 32 bits is out of range, so the 64-bit sum never overflows.
-        if (number > maximum) return false;
-    }
-    if (negative && number != 0) return false;
-    value = static_cast<std::uint32_t>(number);
-    return true;
+    return ReadNumber(text, 4294967295u, NumberSyntax{.loneXIsHex = false, .signedHex = true}, value);
 }
 
 bool ParseAddressText(std::string_view text, TIdIPv4Bytes& bytes) {
