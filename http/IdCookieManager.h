@@ -7,12 +7,14 @@
 #include "http/IdCookie.h"
 #include "http/IdCookies.h"
 #include "http/IdURI.h"
+#include "net/IdComponent.h"
 
 namespace w20 {
 
 // The cookie store's front: takes "Set-cookie" and "Set-cookie2" values from responses and
-// gives the "Cookie" value for requests. Cookies live in memory only.
-class TIdCookieManager {
+// gives the "Cookie" value for requests. Cookies live in memory only. A component base, so that a
+// client that refers to a store is told when it is destroyed.
+class TIdCookieManager : public TIdBaseComponent {
 public:
     using TCookieCollectionEvent = std::function<void(TIdCookieManager* sender, TIdCookies& cookies)>;
     using TNewCookieEvent =
@@ -21,7 +23,7 @@ public:
     // OnCreate is fired at the end of construction, so it is handed in here.
     explicit TIdCookieManager(TCookieCollectionEvent onCreate = nullptr);
     // Sweeps expired cookies, fires OnDestroy, then frees every cookie.
-    ~TIdCookieManager();
+    ~TIdCookieManager() override;
     TIdCookieManager(const TIdCookieManager&) = delete;
     TIdCookieManager& operator=(const TIdCookieManager&) = delete;
 

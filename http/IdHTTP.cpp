@@ -1,0 +1,433 @@
+#include "http/IdHTTP.h"
+
+#include <optional>
+#include <vector>
+
+#include "base/Convert.h"
+#include "base/Strings.h"
+#include "http/IdHTTPExceptions.h"
+#include "net/IdBuffer.h"
+#include "net/IdExceptions.h"
+
+namespace w20 {
+namespace {
+
+// Unwanted bodies (redirects, credential retries) and error bodies are read with short limits, so
+// that a server which neither sends a length nor closes costs at most that long.
+constexpr std::int32_t DropBodyTimeout = 4000;
+constexpr std::int32_t ErrorBodyTimeout = 2000;
+
+// Sets a read limit for the life of the object.
+class ScopedReadTimeout {
+public:
+    ScopedReadTimeout(TIdTCPConnection& connection, std::int32_t timeout)
+        : connection_(connection), saved_(connection.ReadTimeout()) {
+        connection_.SetReadTimeout(timeout);
+    }
+    ~ScopedReadTimeout() { connection_.SetReadTimeout(saved_); }
+    ScopedReadTimeout(const ScopedReadTimeout&) = delete;
+    ScopedReadTimeout& operator=(const ScopedReadTimeout&) = delete;
+
+private:
+    TIdTCPConnection& connection_;
+    std::int32_t saved_;
+};
+
+// Points the response at another stream for the life of the object.
+class ScopedContentStream {
+public:
+    ScopedContentStream(TIdHTTPResponse& response, TIdStream* stream)
+        : response_(response), saved_(response.ContentStream()) {
+        response_.SetContentStream(stream);
+    }
+    ~ScopedContentStream() { response_.SetContentStream(saved_); }
+    ScopedContentStream(const ScopedContentStream&) = delete;
+    ScopedContentStream& operator=(const ScopedContentStream&) = delete;
+
+private:
+    TIdHTTPResponse& response_;
+    TIdStream* saved_;
+};
+
+}  // namespace
+
+TIdCustomHTTP::TIdCustomHTTP() : request_(*this), response_(*this) {
+    SetHost(PresetHost);
+    SetPort(80);
+}
+
+TIdCustomHTTP::~TIdCustomHTTP() {
+    // Unlinked first, so that freeing an owned store does not call back into a client half gone.
+    SetCookieManager(nullptr);
+}
+
+void TIdCustomHTTP::SetHost(const std::string& value) {
+    TIdTCPClient::SetHost(value);
+    uri_.SetHost(value);
+}
+
+void TIdCustomHTTP::SetPort(std::int32_t value) {
+    TIdTCPClient::SetPort(value);
+    uri_.SetPort(IntToStr(value));
+}
+
+void TIdCustomHTTP::SetCookieManager(TIdCookieManager* value) {
+    if (value == cookieManager_)
+        return;
+    if (cookieManager_ != nullptr)
+        RemoveFreeNotification(*cookieManager_);
+    ownedCookieManager_.reset();
+    cookieManager_ = value;
+    if (cookieManager_ != nullptr)
+        FreeNotification(*cookieManager_);
+}
+
+void TIdCustomHTTP::Notification(TIdBaseComponent& destroyed) {
+    if (&destroyed == cookieManager_)
+        cookieManager_ = nullptr;
+    TIdTCPClient::Notification(destroyed);
+}
+
+void TIdCustomHTTP::DoOnDisconnected() {
+    // An authentication object whose steps are all done has served its purpose; Basic never
+    // gets there, so it stays for the client's life.
+    const TIdAuthentication* authentication = request_.Authentication();
+    if (authentication != nullptr && authentication->CurrentStep() == authentication->Steps())
+        request_.SetAuthentication(nullptr);
+    if (proxyParams_.Authentication() != nullptr)
+        proxyParams_.Authentication()->Reset();
+    TIdTCPClient::DoOnDisconnected();
+}
+
+std::string TIdCustomHTTP::Get(const std::string& url) {
+    TIdSimpleBuffer body;
+    DoRequest(hmGet, url, nullptr, &body);
+    return std::string(body.Bytes());
+}
+
+void TIdCustomHTTP::Get(const std::string& url, TIdStream& destination) {
+    DoRequest(hmGet, url, nullptr, &destination);
+}
+
+void TIdCustomHTTP::DoRequest(TIdHTTPMethod method, const std::string& url, TIdStream* source,
+                              TIdStream* destination) {
+    const std::size_t start = destination != nullptr ? destination->Position() : 0;
+    request_.SetURL(url);
+    request_.SetMethod(method);
+    request_.SetSource(source);
+    response_.SetContentStream(destination);
+    redirectCount_ = 0;
+    // Whatever the outcome, a connection the server will not keep, or one whose response was
+    // not read to its end, is closed; the stream is the caller's and is not kept.
+    const auto finish = [this] {
+        if (!response_.KeepAlive() || exchangeOpen_)
+            Disconnect();
+        exchangeOpen_ = false;
+        redirectCount_ = 0;
+        response_.SetContentStream(nullptr);
+    };
+    try {
+        for (bool more = true; more;) {
+            ++redirectCount_;
+            PrepareTarget();
+            ConnectAndSend();
+            ReadResponse();
+            switch (DecideNext()) {
+                case nsFollow:
+                    // What this pass wrote is not part of the answer.
+                    if (destination != nullptr) {
+                        destination->SetPosition(start);
+                        destination->SetSize(start);
+                    }
+                    break;
+                case nsDone:
+                    more = false;
+                    break;
+                case nsUndefined:
+                    throw EIdException("Undefined situation");
+                case nsRetryWithCredentials:
+                    --redirectCount_;
+                    request_.SetURL(url);
+                    break;
+            }
+        }
+    } catch (...) {
+        try {
+            finish();
+        } catch (const Exception&) {
+            // The failure that ended the cycle is the one to report.
+        }
+        throw;
+    }
+    finish();
+}
+
+void TIdCustomHTTP::PrepareTarget() {
+    const TIdURI target(request_.URL());
+    if (!target.Username().empty()) {
+        request_.SetUsername(target.Username());
+        request_.SetPassword(target.Password());
+    }
+    uri_.SetUsername(request_.Username());
+    uri_.SetPassword(request_.Password());
+    uri_.SetPath(TIdURI::MergePath(uri_.Path(), target.Path()));
+    uri_.SetDocument(target.Document());
+    uri_.SetParams(target.Params());
+    if (!target.Host().empty())
+        uri_.SetHost(target.Host());
+    uri_.SetProtocol(target.Protocol().empty() ? std::string("http") : target.Protocol());
+    if (!target.Port().empty()) {
+        uri_.SetPort(target.Port());
+    } else if (SameText(target.Protocol(), "http")) {
+        uri_.SetPort("80");
+    } else if (SameText(target.Protocol(), "https")) {
+        uri_.SetPort("443");
+    } else if (uri_.Port().empty()) {
+        throw EIdUnknownProtocol();
+    }
+    request_.SetURL(uri_.Path() + uri_.Document() + uri_.Params());
+
+    const TIdHTTPMethod method = request_.Method();
+    if ((method == hmOptions || method == hmTrace || method == hmPut || method == hmDelete) &&
+        protocolVersion_ != pv1_1) {
+        throw EIdException("This request method is supported in HTTP 1.1");
+    }
+    const bool withBody = (method == hmPost || method == hmPut) && request_.Source() != nullptr;
+    request_.SetContentLength(withBody ? static_cast<std::int64_t>(request_.Source()->Size()) : -1);
+    request_.SetHost(uri_.Host() + (uri_.Port() == "80" ? std::string() : ":" + uri_.Port()));
+
+    // A URL from a file or a Location header may hold a bare CR or LF; sent, it would split the
+    // request on the wire. Refused here, before a connection is even chosen.
+    if (HoldsLineBreak(request_.URL()))
+        throw EIdUnsafeRequestText("Request target refused: it holds CR, LF or NUL.");
+    if (HoldsLineBreak(request_.Host()))
+        throw EIdUnsafeRequestText("Header \"Host\" refused: it holds CR, LF or NUL.");
+}
+
+void TIdCustomHTTP::SelectRoute() {
+    const std::int32_t port = StrToInt(uri_.Port());
+    if (!SameText(Host(), uri_.Host()) || Port() != port) {
+        if (Connected())
+            Disconnect();
+        // The URI keeps its port text as written.
+        TIdTCPClient::SetHost(uri_.Host());
+        TIdTCPClient::SetPort(port);
+    }
+    if (SameText(uri_.Protocol(), "HTTPS"))
+        throw EIdIOHandlerPropInvalid();
+    request_.SetUseProxy(ctNormal);
+}
+
+void TIdCustomHTTP::ConnectAndSend() {
+    SelectRoute();
+    if (request_.UseProxy() == ctNormal && protocolVersion_ == pv1_0 && request_.Connection().empty())
+        request_.SetConnection("keep-alive");
+    if (!response_.KeepAlive() || exchangeOpen_)
+        Disconnect();
+    exchangeOpen_ = false;
+    try {
+        PollClosed(false);
+    } catch (const EIdSocketError&) {
+        // Reset while it lay idle: nothing of this request has gone out, so a new connection
+        // takes it.
+        Disconnect();
+    }
+    // Bytes that arrived while the connection lay idle answer no request of ours; read as the
+    // next response, they would put every later answer out of step.
+    if (Connected() && InputQueue().Size() > 0)
+        Disconnect();
+    if (!Connected())
+        Connect(connectTimeout_);
+
+    request_.BuildRequestHeaders();
+    proxyParams_.SetHeaders(request_.RawHeaders());
+    if (cookieManager_ != nullptr) {
+        const std::string cookie = cookieManager_->BuildCookieHeader(uri_, false);
+        if (!cookie.empty())
+            request_.RawHeaders().SetValues("Cookie", cookie);
+    }
+    exchangeOpen_ = true;
+    request_.SendRequest();
+}
+
+void TIdCustomHTTP::ReadResponse() {
+    do {
+        response_.SetResponseText(ReadLine());
+        response_.ReadHeaders();
+        ProcessCookies();
+    } while (response_.ResponseCode() == 100);
+}
+
+void TIdCustomHTTP::ProcessCookies() {
+    if (cookieManager_ == nullptr && allowCookies_) {
+        auto store = std::make_unique<TIdCookieManager>();
+        SetCookieManager(store.get());
+        ownedCookieManager_ = std::move(store);
+    }
+    if (cookieManager_ == nullptr)
+        return;
+    std::vector<std::string> cookies;
+    std::vector<std::string> cookies2;
+    response_.RawHeaders().Extract("Set-cookie", cookies);
+    response_.RawHeaders().Extract("Set-cookie2", cookies2);
+    for (const std::string& value : cookies)
+        cookieManager_->AddSetCookie(value, uri_.Host());
+    for (const std::string& value : cookies2)
+        cookieManager_->AddSetCookie2(value, uri_.Host());
+}
+
+TIdHTTPNextStep TIdCustomHTTP::DecideNext() {
+    const std::int32_t code = response_.ResponseCode();
+    if ((code / 100 == 3 && code != 304) || !response_.Location().empty())
+        return Redirect();
+    bool accepted = false;
+    if (code / 100 != 2) {
+        if (code != 401 && code != 407)
+            RaiseProtocolError();
+        const bool proxy = code == 407;
+        const auto authentication = [this, proxy] {
+            return proxy ? proxyParams_.Authentication() : request_.Authentication();
+        };
+        const bool exhausted = authentication() != nullptr && authentication()->AuthRetries() >= authRetries_;
+        accepted = !exhausted && Authorize(proxy);
+        if (!accepted) {
+            if (authentication() != nullptr)
+                authentication()->Reset();
+            RaiseProtocolError();
+        }
+    }
+    if (!Connected())
+        return accepted ? nsFollow : nsUndefined;
+    if (accepted && httpOptions_.count(hoInProcessAuth) != 0) {
+        DropBody();
+        return nsRetryWithCredentials;
+    }
+    if (code != 204)
+        response_.ReadBody();
+    exchangeOpen_ = false;
+    return nsDone;
+}
+
+TIdHTTPNextStep TIdCustomHTTP::Redirect() {
+    std::string dest = response_.Location();
+    TIdHTTPMethod method = request_.Method();
+    TIdHTTPNextStep next;
+    if (handleRedirects_ && redirectCount_ < redirectMaximum_) {
+        bool handled = true;
+        if (OnRedirect)
+            OnRedirect(*this, dest, redirectCount_, handled, method);
+        if (!handled)
+            RaiseProtocolError();
+        request_.SetURL(dest);
+        request_.SetMethod(method);
+        next = nsFollow;
+    } else {
+        bool handled = handleRedirects_;
+        if (OnRedirect)
+            OnRedirect(*this, dest, redirectCount_, handled, method);
+        if (!handled)
+            RaiseProtocolError();
+        response_.SetLocation(dest);
+        next = nsDone;
+    }
+    if (Connected())
+        DropBody();
+    return next;
+}
+
+void TIdCustomHTTP::DropBody() {
+    TIdSimpleBuffer scratch;
+    const ScopedContentStream stream(response_, &scratch);
+    const ScopedReadTimeout timeout(*this, DropBodyTimeout);
+    try {
+        response_.ReadBody();
+        exchangeOpen_ = false;
+    } catch (const Exception&) {
+        // The body is not wanted. What is left of it keeps the exchange open, so the connection
+        // is not used again.
+    }
+}
+
+void TIdCustomHTTP::RaiseProtocolError() {
+    TIdSimpleBuffer errorBody;
+    {
+        const ScopedContentStream stream(response_, &errorBody);
+        const ScopedReadTimeout timeout(*this, ErrorBodyTimeout);
+        try {
+            response_.ReadBody();
+        } catch (const EIdHTTPBodyIncomplete&) {
+            // A short error page still carries the server's status, which is the news here.
+        }
+        exchangeOpen_ = false;
+    }
+    throw EIdHTTPProtocolException(response_.ResponseCode(), response_.ResponseText(),
+                                   std::string(errorBody.Bytes()));
+}
+
+bool TIdCustomHTTP::Authorize(bool proxy) {
+    TIdHeaderList& challenges = proxy ? response_.ProxyAuthenticate() : response_.WWWAuthenticate();
+    const auto current = [this, proxy] {
+        return proxy ? proxyParams_.Authentication() : request_.Authentication();
+    };
+    if (current() == nullptr) {
+        std::optional<TIdAuthenticationClass> found;
+        for (const std::string& value : challenges.Lines()) {
+            found = FindAuthenticationMethod(value.substr(0, value.find(' ')));
+            if (found)
+                break;
+        }
+        if (!found)
+            return false;
+        const SelectAuthorizationEvent& onSelect = proxy ? OnSelectProxyAuthorization : OnSelectAuthorization;
+        if (onSelect)
+            onSelect(*this, *found, challenges);
+        std::unique_ptr<TIdAuthentication> created = found->Create();
+        if (!created)
+            return false;
+        if (proxy)
+            proxyParams_.SetAuthentication(std::move(created));
+        else
+            request_.SetAuthentication(std::move(created));
+    }
+    const AuthorizationEvent& onAuthorization = proxy ? OnProxyAuthorization : OnAuthorization;
+    if (!onAuthorization && httpOptions_.count(hoInProcessAuth) == 0)
+        return false;
+
+    TIdAuthentication& authentication = *current();
+    const auto giveCredentials = [&] {
+        authentication.SetUsername(proxy ? proxyParams_.ProxyUsername() : request_.Username());
+        authentication.SetPassword(proxy ? proxyParams_.ProxyPassword() : request_.Password());
+    };
+    giveCredentials();
+    authentication.AuthValues().SetValues(proxy ? "Proxy-Authorization" : "Authorization",
+                                          authentication.HeaderValue());
+    authentication.Challenges().Clear();
+    for (const std::string& value : challenges.Lines())
+        authentication.Challenges().Add(value);
+    for (;;) {
+        const TIdAuthWhatsNext next = authentication.Decide();
+        if (next == wnDoRequest)
+            return true;
+        if (next == wnFail || !onAuthorization)
+            return false;
+        // A handler that keeps answering without giving what the scheme needs would ask forever.
+        if (authentication.AuthRetries() > authRetries_)
+            return false;
+        giveCredentials();
+        bool handled = false;
+        onAuthorization(*this, authentication, handled);
+        if (!handled)
+            return false;
+        if (proxy) {
+            proxyParams_.SetBasicAuthentication(true);
+            proxyParams_.SetProxyUsername(authentication.Username());
+            proxyParams_.SetProxyPassword(authentication.Password());
+        } else {
+            request_.SetBasicAuthentication(true);
+            request_.SetUsername(authentication.Username());
+            request_.SetPassword(authentication.Password());
+        }
+    }
+}
+
+}  // namespace w20

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "http/IdAuthentication.h"
+#include "http/IdCookieManager.h"
+#include "http/IdHTTPRequest.h"
+#include "http/IdHTTPResponse.h"
+#include "http/IdHTTPTypes.h"
+#include "http/IdProxyConnectionInfo.h"
+#include "http/IdURI.h"
+#include "net/IdTCPClient.h"
+
+namespace w20 {
+
+// What the request cycle does after a response.
+enum TIdHTTPNextStep {
+    nsFollow,                // send the request again to the new target
+    nsDone,                  // the exchange is over
+    nsUndefined,             // a success without a connection to read its body from
+    nsRetryWithCredentials,  // the same URL again, now with credentials
+};
+
+// The HTTP client: GET over a TCP connection that is kept open between calls while the server
+// allows it, with redirects, cookies, Basic authentication and error statuses as exceptions.
+//
+// The current URI carries over from call to call: a URL without "://" goes to its host and
+// port, and its path is merged with the current path.
+class TIdCustomHTTP : public TIdTCPClient {
+public:
+    // The host of a URL without "://" before any call has set one.
+    static constexpr const char* PresetHost = "localhost";
+
+    using RedirectEvent = std::function<void(TIdCustomHTTP& sender, std::string& dest, int numRedirect,
+                                             bool& handled, TIdHTTPMethod& method)>;
+    using SelectAuthorizationEvent = std::function<void(
+        TIdCustomHTTP& sender, TIdAuthenticationClass& authClass, const TIdHeaderList& authInfo)>;
+    using AuthorizationEvent =
+        std::function<void(TIdCustomHTTP& sender, TIdAuthentication& authentication, bool& handled)>;
+
+    TIdCustomHTTP();
+    ~TIdCustomHTTP() override;
+
+    // The body of a GET, byte for byte, chunk framing removed. Any failure raises.
+    std::string Get(const std::string& url);
+    // The same exchange, writing the body into the stream at its position.
+    void Get(const std::string& url, TIdStream& destination);
+
+    // Both also set the current URI's component (the port as decimal text).
+    void SetHost(const std::string& value) override;
+    void SetPort(std::int32_t value) override;
+
+    // Create a cookie store on the first response when none is attached.
+    bool AllowCookies() const { return allowCookies_; }
+    void SetAllowCookies(bool value) { allowCookies_ = value; }
+    bool HandleRedirects() const { return handleRedirects_; }
+    void SetHandleRedirects(bool value) { handleRedirects_ = value; }
+    // Requests per call up to which redirects are followed.
+    int RedirectMaximum() const { return redirectMaximum_; }
+    void SetRedirectMaximum(int value) { redirectMaximum_ = value; }
+    int AuthRetries() const { return authRetries_; }
+    void SetAuthRetries(int value) { authRetries_ = value; }
+    // The version of the request line; it also decides the keep-alive rule.
+    TIdHTTPProtocolVersion ProtocolVersion() const { return protocolVersion_; }
+    void SetProtocolVersion(TIdHTTPProtocolVersion value) { protocolVersion_ = value; }
+    const TIdHTTPOptions& HTTPOptions() const { return httpOptions_; }
+    void SetHTTPOptions(const TIdHTTPOptions& value) { httpOptions_ = value; }
+    // Handed to Connect: 0 waits as long as the platform's connect does.
+    std::int32_t ConnectTimeout() const { return connectTimeout_; }
+    void SetConnectTimeout(std::int32_t value) { connectTimeout_ = value; }
+
+    TIdProxyConnectionInfo& ProxyParams() { return proxyParams_; }
+    TIdHTTPRequest& Request() { return request_; }
+    TIdHTTPResponse& Response() { return response_; }
+    // The current URI: the target of the last request.
+    TIdURI& URL() { return uri_; }
+    // Requests sent in the current call.
+    int RedirectCount() const { return redirectCount_; }
+    std::int32_t ResponseCode() const { return response_.ResponseCode(); }
+    const std::string& ResponseText() const { return response_.ResponseText(); }
+
+    // A store handed in is only referenced, and forgotten when it is destroyed; one the client
+    // created itself is freed when another is attached or the client goes.
+    TIdCookieManager* CookieManager() const { return cookieManager_; }
+    void SetCookieManager(TIdCookieManager* value);
+
+    RedirectEvent OnRedirect;
+    SelectAuthorizationEvent OnSelectAuthorization;
+    SelectAuthorizationEvent OnSelectProxyAuthorization;
+    AuthorizationEvent OnAuthorization;
+    AuthorizationEvent OnProxyAuthorization;
+
+    // Also lets go of a finished authentication object and resets the proxy's.
+    void DoOnDisconnected() override;
+
+protected:
+    void Notification(TIdBaseComponent& destroyed) override;
+
+    // One request cycle: the request, redirects and credential retries, the body into the
+    // destination (none: the body is not kept).
+    void DoRequest(TIdHTTPMethod method, const std::string& url, TIdStream* source, TIdStream* destination);
+    // Merges the request's URL into the current URI and fills the request's target and Host.
+    void PrepareTarget();
+    // Points the connection at the current URI's host and port.
+    void SelectRoute();
+    void ConnectAndSend();
+    // The status line and headers, interim 100 responses skipped, cookies taken after each block.
+    void ReadResponse();
+    TIdHTTPNextStep DecideNext();
+
+private:
+    void ProcessCookies();
+    // Reads the body and raises EIdHTTPProtocolException with it.
+    [[noreturn]] void RaiseProtocolError();
+    // Reads a body that nobody wants, with a short limit; failures are ignored.
+    void DropBody();
+    // The authorization step for a 401 (or, for a proxy, 407): true to send the request again.
+    bool Authorize(bool proxy);
+    TIdHTTPNextStep Redirect();
+
+    TIdURI uri_;
+    TIdHTTPRequest request_;
+    TIdHTTPResponse response_;
+    TIdProxyConnectionInfo proxyParams_;
+    TIdCookieManager* cookieManager_ = nullptr;
+    std::unique_ptr<TIdCookieManager> ownedCookieManager_;
+    bool allowCookies_ = true;
+    bool handleRedirects_ = false;
+    int redirectMaximum_ = 15;
+    int authRetries_ = 3;
+    TIdHTTPProtocolVersion protocolVersion_ = pv1_1;
+    TIdHTTPOptions httpOptions_{hoForceEncodeParams};
+    std::int32_t connectTimeout_ = 0;
+    int redirectCount_ = 0;
+    // A request has been sent and its response is not read to the end: the connection cannot
+    // carry another exchange.
+    bool exchangeOpen_ = false;
+};
+
+class TIdHTTP : public TIdCustomHTTP {};
+
+}  // namespace w20

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "net/IdException.h"
+#include "net/IdExceptions.h"
+
+// The failures of the HTTP client that are not the transport's.
+namespace w20 {
+
+// A status that is not success; the message is the status line as received.
+class EIdHTTPProtocolException : public EIdProtocolReplyError {
+public:
+    EIdHTTPProtocolException(std::int32_t statusCode, std::string statusLine, std::string errorBody)
+        : EIdProtocolReplyError(statusCode, std::move(statusLine)), errorBody_(std::move(errorBody)) {}
+    // -1 when the status line held no code.
+    std::int32_t StatusCode() const { return ReplyCode(); }
+    const std::string& ErrorBody() const { return errorBody_; }
+
+private:
+    std::string errorBody_;
+};
+
+// A URL whose protocol has no known port, with no port of its own and none to fall back on.
+class EIdUnknownProtocol : public EIdException {
+public:
+    EIdUnknownProtocol() : EIdException(std::string()) {}
+};
+
+// A secure URL, for which the client has no handler.
+class EIdIOHandlerPropInvalid : public EIdException {
+public:
+    EIdIOHandlerPropInvalid() : EIdException("IOHandler value is not valid") {}
+};
+
+// The server's header lines (or chunk trailer lines) do not end within the limit.
+class EIdHTTPHeaderBlockTooLarge : public EIdException {
+public:
+    explicit EIdHTTPHeaderBlockTooLarge(std::size_t limit);
+};
+
+// A chunk size whose number does not fit in a 63-bit count.
+class EIdHTTPChunkSizeTooLarge : public EIdException {
+public:
+    explicit EIdHTTPChunkSizeTooLarge(const std::string& sizeText);
+};
+
+// The server closed before the body its Content-Length announced was complete.
+class EIdHTTPBodyIncomplete : public EIdException {
+public:
+    EIdHTTPBodyIncomplete(std::int64_t received, std::int64_t expected);
+};
+
+}  // namespace w20

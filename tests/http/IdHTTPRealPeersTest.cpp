@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "http/IdHTTP.h"
+#include "tests/http/HttpClientSupport.h"
+#include "tests/support/NginxServer.h"
+#include "tests/support/PythonHttpServer.h"
+#include "tests/support/TempDir.h"
+
+// The client against servers we did not write, on 127.0.0.1.
+namespace w20 {
+namespace {
+
+using test::GetOutcome;
+
+struct CountingClient : TIdHTTP {
+    int connects = 0;
+    CountingClient() {
+        test::ConfigureLikeTheTool(*this);
+        SetReadTimeout(test::TestReadTimeout);
+        OnConnected = [this](TIdTCPClient&) { ++connects; };
+    }
+};
+
+std::string Pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 4093) & 0xFF);
+    return bytes;
+}
+
+TEST(IdHTTPAgainstNginx, KeepsAliveFollowsRedirectsReportsErrorsAndSendsCookiesBack) {
+    if (!test::NginxServer::Available())
+        GTEST_SKIP() << "nginx is not installed";
+    test::TempDir docs;
+    test::WriteFileBytes(docs.File("a.txt"), "file a\r\n");
+    test::WriteFileBytes(docs.File("b.txt"), "file b\r\n");
+    test::NginxServer nginx(
+        docs.Path(),
+        "location = /relative { absolute_redirect off; return 301 /a.txt; }\n"
+        "location = /absolute { return 301 $scheme://localhost:$server_port/b.txt; }\n"
+        "location = /login { add_header Set-Cookie \"sid=abc123; path=/\"; return 200 'welcome'; }\n"
+        "location = /echo { default_type text/plain; return 200 'cookie=[$http_cookie] host=[$http_host]'; "
+        "}\n");
+    CountingClient http;
+    const std::string host = "127.0.0.1:" + std::to_string(nginx.Port());
+    EXPECT_EQ(GetOutcome(http, nginx.Url("/a.txt")), "file a\r\n");
+    EXPECT_EQ(GetOutcome(http, nginx.Url("/b.txt")), "file b\r\n");
+    EXPECT_EQ(http.connects, 1) << "the second call reuses the connection";
+
+    EXPECT_EQ(GetOutcome(http, nginx.Url("/relative")), "file a\r\n");
+    EXPECT_EQ(http.connects, 1);
+    EXPECT_EQ(GetOutcome(http, nginx.Url("/absolute")), "file b\r\n");
+    EXPECT_EQ(http.connects, 2) << "another host name, another connection";
+    EXPECT_EQ(http.URL().Host(), "localhost");
+
+    const std::string missing = GetOutcome(http, nginx.Url("/missing.txt"));
+    EXPECT_EQ(missing.substr(0, missing.find(" | <")),
+              "!EIdHTTPProtocolException: HTTP/1.1 404 Not Found | 404");
+    EXPECT_NE(missing.find("<title>404 Not Found</title>"), std::string::npos) << missing;
+
+    EXPECT_EQ(GetOutcome(http, nginx.Url("/echo")), "cookie=[] host=[" + host + "]");
+    EXPECT_EQ(GetOutcome(http, nginx.Url("/login")), "welcome");
+    EXPECT_EQ(GetOutcome(http, nginx.Url("/echo")), "cookie=[sid=abc123] host=[" + host + "]");
+    EXPECT_EQ(http.connects, 3) << nginx.ErrorLog();
+}
+
+TEST(IdHTTPAgainstNginx, LargeStaticFileByteExact) {
+    if (!test::NginxServer::Available())
+        GTEST_SKIP() << "nginx is not installed";
+    test::TempDir docs;
+    const std::string bytes = Pattern(24u << 20);
+    test::WriteFileBytes(docs.File("big.bin"), bytes);
+    test::NginxServer nginx(docs.Path());
+    CountingClient http;
+    const std::string body = http.Get(nginx.Url("/big.bin"));
+    ASSERT_EQ(body.size(), bytes.size());
+    EXPECT_TRUE(body == bytes);
+    EXPECT_TRUE(http.Connected());
+}
+
+TEST(IdHTTPAgainstPython, Http10AnswersEndingAtTheClose) {
+    if (!test::PythonHttpServer::Available())
+        GTEST_SKIP() << "python3 is not installed";
+    test::TempDir docs;
+    const std::string bytes = Pattern(300000);
+    test::WriteFileBytes(docs.File("f.bin"), bytes);
+    test::WriteFileBytes(docs.File("g.txt"), "second\n");
+    test::PythonHttpServer python(docs.Path());
+    CountingClient http;
+    EXPECT_TRUE(http.Get(python.Url("/f.bin")) == bytes);
+    EXPECT_EQ(http.Response().ResponseVersion(), pv1_0);
+    EXPECT_EQ(GetOutcome(http, python.Url("/g.txt")), "second\n");
+    const std::string missing = GetOutcome(http, python.Url("/nothing"));
+    EXPECT_EQ(missing.substr(0, missing.find(" | ")),
+              "!EIdHTTPProtocolException: HTTP/1.0 404 File not found");
+    EXPECT_EQ(http.connects, 3) << python.Log();
+}
+
+}  // namespace
+}  // namespace w20
