@@ -1,6 +1,10 @@
 #include "http/IdHTTP.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "base/Convert.h"
@@ -48,6 +52,22 @@ private:
     TIdHTTPResponse& response_;
     TIdStream* saved_;
 };
+
+// The body as text. A large one goes into memory that asks for large pages before it is first
+// touched: one page fault per 4 KiB would cost more than the copy itself.
+std::string CopyToText(std::string_view bytes) {
+    constexpr std::uintptr_t LargePage = 2u << 20;
+    std::string text;
+    text.reserve(bytes.size());
+    if (bytes.size() >= 2 * LargePage) {
+        const auto start = reinterpret_cast<std::uintptr_t>(text.data());
+        const std::uintptr_t first = (start + LargePage - 1) & ~(LargePage - 1);
+        const std::uintptr_t last = (start + bytes.size()) & ~(LargePage - 1);
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+    text.append(bytes);
+    return text;
+}
 
 }  // namespace
 
@@ -102,7 +122,7 @@ void TIdCustomHTTP::DoOnDisconnected() {
 std::string TIdCustomHTTP::Get(const std::string& url) {
     TIdSimpleBuffer body;
     DoRequest(hmGet, url, nullptr, &body);
-    return std::string(body.Bytes());
+    return CopyToText(body.Bytes());
 }
 
 void TIdCustomHTTP::Get(const std::string& url, TIdStream& destination) {
