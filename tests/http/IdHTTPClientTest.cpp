@@ -238,6 +238,20 @@ TEST(IdHTTPClient, InProcessCredentialsRetryUntilAuthRetries) {
                                         withCredentials}));
 }
 
+TEST(IdHTTPClient, AuthorizationHandlerThatNeverGivesCredentialsIsAskedAFewTimesOnly) {
+    ScriptedServer server({Answers({HttpResponse(
+        "HTTP/1.1 401 Unauthorized", {"WWW-Authenticate: Basic realm=\"r\"", "Content-Length: 0"}, "")})});
+    Client http;
+    int asked = 0;
+    http.OnAuthorization = [&asked](TIdCustomHTTP&, TIdAuthentication&, bool& handled) {
+        ++asked;
+        handled = true;
+    };
+    EXPECT_EQ(GetOutcome(http, server.Url("/q")),
+              "!EIdHTTPProtocolException: HTTP/1.1 401 Unauthorized | 401 | ");
+    EXPECT_EQ(asked, 3);
+}
+
 TEST(IdHTTPClient, AbsoluteLocationOnAnotherHostMovesTheConnection) {
     ScriptedServer other({Answers({HttpOk("over there"), HttpOk("still there")})});
     const std::string otherHost = "localhost:" + std::to_string(other.Port());
