@@ -21,6 +21,8 @@
 #include "app/Desktop.h"
 #include "app/Windows1250.h"
 #include "base/TextFile.h"
+#include "http/IdHTTP.h"
+#include "quotes/DownloadCycle.h"
 
 namespace w20 {
 namespace {
@@ -145,6 +147,11 @@ void TForm1::CreateControls() {
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(TimerPeriod);
+    Timer1->setTimerType(Qt::PreciseTimer);  // the next cycle a full minute after the last one ended
+
+    // The first network component of the process: it brings up the socket library.
+    IdHTTP1 = std::make_unique<TIdHTTP>();
+    ConfigureQuoteClient(*IdHTTP1);
 
     const std::pair<QWidget*, const char*> names[] = {
         {Label1, "Label1"},       {Label3, "Label3"},         {Label4, "Label4"},           {Label5, "Label5"},
@@ -205,8 +212,18 @@ void TForm1::Label6Click() { desktop_.OpenAddress("mailto:" + AuthorMail + "?sub
 void TForm1::Label10Click() { desktop_.OpenAddress("http://" + ProviderHost); }
 
 void TForm1::Timer1Timer() {
+    // A Start click handled at one of the cycle's event-processing points is ignored: two cycles
+    // would share the text area and the export files.
+    if (cycleRunning_) return;
     Timer1->stop();
-    T1Execute();
+    cycleRunning_ = true;
+    try {
+        T1Execute();
+    } catch (...) {
+        cycleRunning_ = false;
+        throw;  // the timer stays stopped until the next Start
+    }
+    cycleRunning_ = false;
     Timer1->start();  // the next tick comes a full period after this cycle ended
 }
 
@@ -274,8 +291,6 @@ std::string TForm1::longTimeText() const {
     return ToWindows1250(QLocale::system().toString(QTime::currentTime(), LongTimeFormat()));
 }
 
-void TForm1::T1Execute() {
-    // The download cycle comes with the HTTP client.
-}
+void TForm1::T1Execute() { w20::T1Execute(*this, config_, *IdHTTP1); }
 
 }  // namespace w20

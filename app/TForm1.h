@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <string>
 
 #include "quotes/Configuration.h"
@@ -16,6 +17,7 @@ class QTimer;
 namespace w20 {
 
 class Desktop;
+class TIdHTTP;
 class TLinkLabel;
 class TRadioGroup;
 
@@ -83,6 +85,8 @@ private:
     TRadioGroup* RadioGroup2 = nullptr;
     QDateEdit* DateTimePicker1 = nullptr;
     QTimer* Timer1 = nullptr;
+    std::unique_ptr<TIdHTTP> IdHTTP1;
+    bool cycleRunning_ = false;
 };
 
 }  // namespace w20

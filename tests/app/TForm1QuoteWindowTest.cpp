@@ -10,30 +10,17 @@
 #include "app/TForm1.h"
 #include "quotes/ExportWriters.h"
 #include "quotes/RewritingRules.h"
-#include "tests/app/RecordingDesktop.h"
+#include "tests/app/StartedForm.h"
 #include "tests/support/TempDir.h"
 
 using namespace w20;
 
 namespace {
 
-// A form started in a fresh working folder whose data.txt names the service's tickers.
-struct StartedForm {
-    StartedForm() : cwd(dir.Path()) {
-        test::WriteFileBytes(dir.File("data.txt"), "http://127.0.0.1:1/q.php\r\nIDX\r\nFW20Z2\r\nFUT\r\nWIG20\r\n-\r\n");
-        form = std::make_unique<TForm1>(desktop);
-    }
-
-    QPlainTextEdit* editor() const { return form->findChild<QPlainTextEdit*>("RichEdit1"); }
-    QLabel* label3() const { return form->findChild<QLabel*>("Label3"); }
-    void choose(const char* group, int item) const {
-        form->findChild<TRadioGroup*>(group)->findChildren<QRadioButton*>()[item]->click();
-    }
-
-    test::TempDir dir;
-    test::ScopedWorkingDirectory cwd;
-    test::RecordingDesktop desktop;
-    std::unique_ptr<TForm1> form;
+// A form whose data.txt names the service's tickers.
+struct QuoteForm : test::StartedForm {
+    QuoteForm() : StartedForm("http://127.0.0.1:1/q.php\r\nIDX\r\nFW20Z2\r\nFUT\r\nWIG20\r\n-\r\n") {}
+    QLabel* label3() const { return label("Label3"); }
 };
 
 QByteArray Bytes(const std::string& text) { return QByteArray::fromStdString(text); }
@@ -63,7 +50,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QByteArrayList, lines);
         QFETCH(QByteArray, text);
-        StartedForm started;
+        QuoteForm started;
         QuoteWindow& window = *started.form;
         window.setText(bytes.toStdString());
         QCOMPARE(window.lineCount(), lines.size());
@@ -74,7 +61,7 @@ private slots:
     }
 
     void everyByteButTheLineBreaksSurvives() {
-        StartedForm started;
+        QuoteForm started;
         std::string bytes;
         for (int c = 0; c < 256; ++c) {
             if (c != '\r' && c != '\n') bytes += static_cast<char>(c);
@@ -86,7 +73,7 @@ private slots:
     }
 
     void longLinesAreReadCutButKeptWhole() {
-        StartedForm started;
+        QuoteForm started;
         const std::string mega = "FW20[VOR],5," + std::string(1 << 20, '7');
         started.form->setText(mega + "\r\nW20[VOR],5,1");
         QCOMPARE(started.form->lineCount(), 2);
@@ -110,14 +97,14 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(int, position);
         QFETCH(int, editorPosition);
-        StartedForm started;
+        QuoteForm started;
         started.form->setText(bytes.toStdString());
         started.form->setCaret(position);
         QCOMPARE(started.editor()->textCursor().position(), editorPosition);
     }
 
     void scrollingShowsTheEndOfTheText() {
-        StartedForm started;
+        QuoteForm started;
         started.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(started.form.get()));
         std::string text;
@@ -138,7 +125,7 @@ private slots:
     }
 
     void labelCaptionAndChoices() {
-        StartedForm started;
+        QuoteForm started;
         TForm1& form = *started.form;
         const int width = started.label3()->width();
         form.setLastFuturesLine("FW20[VOR],5,20020926,0930,1230.50,1231.00,1229.00,1230.00,17 \xB9");
@@ -159,7 +146,7 @@ private slots:
     }
 
     void dateAndTimeTexts() {
-        StartedForm started;
+        QuoteForm started;
         started.form->findChild<QDateEdit*>("DateTimePicker1")->setDate(QDate(2002, 9, 26));
         // The tests run in the C locale and its short date format.
         QCOMPARE(started.form->shortDateText(), std::string("26 Sep 2002"));
@@ -168,7 +155,7 @@ private slots:
     }
 
     void processEventsRunsWhatIsPending() {
-        StartedForm started;
+        QuoteForm started;
         bool ran = false;
         QMetaObject::invokeMethod(started.form.get(), [&] { ran = true; }, Qt::QueuedConnection);
         started.form->processEvents();
@@ -178,7 +165,7 @@ private slots:
 
     // The rules, the scrolling and the writers run on the real widgets.
     void metaStockCycleTailOnTheWidgets() {
-        StartedForm started;
+        QuoteForm started;
         TForm1& form = *started.form;
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -196,7 +183,7 @@ private slots:
     }
 
     void omegaCycleTailOnTheWidgets() {
-        StartedForm started;
+        QuoteForm started;
         TForm1& form = *started.form;
         started.choose("RadioGroup1", 1);
         form.setText("WIG20,15,20020926,093000,1234.00,1200\r\nWIG20,15,20020926,094500,1235.50,900\r\n"
@@ -212,7 +199,7 @@ private slots:
 
     // A user action queued before the writer runs is processed at its first line.
     void writersFollowTheEditorWhileProcessingEvents() {
-        StartedForm started;
+        QuoteForm started;
         TForm1& form = *started.form;
         form.setText("W20[VOR],5,1\r\nFW20[VOR],5,2\r\n");
         QMetaObject::invokeMethod(started.editor(), &QPlainTextEdit::clear, Qt::QueuedConnection);

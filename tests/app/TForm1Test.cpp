@@ -10,6 +10,7 @@
 #include "app/TForm1.h"
 #include "app/Windows1250.h"
 #include "tests/app/RecordingDesktop.h"
+#include "tests/app/StartedForm.h"
 #include "tests/support/TempDir.h"
 
 using namespace w20;
@@ -17,28 +18,7 @@ using test::RecordingDesktop;
 
 namespace {
 
-// A form started in a fresh working folder holding `dataFile` as data.txt (none when null).
-struct StartedForm {
-    explicit StartedForm(const char* dataFile, std::size_t length = std::string::npos)
-        : cwd(dir.Path()) {
-        if (dataFile != nullptr) {
-            test::WriteFileBytes(dir.File("data.txt"), std::string(dataFile, length == std::string::npos
-                                                                                  ? std::strlen(dataFile)
-                                                                                  : length));
-        }
-        form = std::make_unique<TForm1>(desktop);
-    }
-
-    std::string caption(const char* label) const {
-        return ToWindows1250(form->findChild<QLabel*>(label)->text());
-    }
-    TRadioGroup* group(const char* name) const { return form->findChild<TRadioGroup*>(name); }
-
-    test::TempDir dir;
-    test::ScopedWorkingDirectory cwd;
-    RecordingDesktop desktop;
-    std::unique_ptr<TForm1> form;
-};
+using test::StartedForm;
 
 const char FullData[] =
     "http://127.0.0.1:8080/q.php\r\nIDX\r\nFW20Z2\r\nFUT\r\nW20\r\ntickowy\r\nseventh\r\neighth\r\n";
@@ -87,7 +67,7 @@ private slots:
         QFETCH(QByteArray, futuresTicker);
         QFETCH(QByteArray, indexTicker);
         QFETCH(QByteArray, periodMode);
-        StartedForm started(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        StartedForm started(bytes.toStdString());
         const Configuration& config = started.form->Config();
         QCOMPARE(QByteArray::fromStdString(config.ServiceUrl), serviceUrl);
         QCOMPARE(QByteArray::fromStdString(config.FuturesTicker), futuresTicker);
@@ -98,7 +78,7 @@ private slots:
     }
 
     void missingDataFileIsReportedAndTheWindowStillWorks() {
-        StartedForm started(nullptr);
+        StartedForm started(std::nullopt);
         QCOMPARE(started.desktop.boxes.size(), std::size_t(1));
         QCOMPARE(started.desktop.boxes[0].caption, std::string("W20/FW20 by VOR"));
         QCOMPARE(started.desktop.boxes[0].message, std::string("File not found."));
@@ -201,13 +181,6 @@ private slots:
         QCOMPARE(started.desktop.opened[0], "http://" + started.caption("Label5"));
         QCOMPARE(started.desktop.opened[1], "mailto:" + started.caption("Label6") + "?subject=Korvane RT project");
         QCOMPARE(started.desktop.opened[2], "http://" + started.caption("Label10"));
-    }
-
-    void startArmsTheTimer() {
-        StartedForm started(FullData);
-        QTimer* timer = started.form->findChild<QTimer*>("Timer1");
-        started.form->findChild<QPushButton*>("Button1")->click();
-        QVERIFY(timer->isActive());
     }
 };
 

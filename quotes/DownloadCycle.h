@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "quotes/Configuration.h"
+#include "quotes/QuoteWindow.h"
+
+namespace w20 {
+
+class TIdHTTP;
+
+// The query tail of interval item 0, 1 or 2 (the bar length in seconds); empty for any other.
+std::string IntervalTail(int intervalItem);
+
+// The client settings the quote service is fetched with.
+void ConfigureQuoteClient(TIdHTTP& http);
+
+// One download cycle: the bars of both instruments for the picker's date and the chosen interval
+// are fetched, shown joined in the text area, reported in the caption, rewritten and exported in
+// the chosen format. A failure ends the cycle with its exception, leaving the window and the
+// export files as far as the cycle had come.
+void T1Execute(QuoteWindow& window, const Configuration& config, TIdHTTP& http);
+
+}  // namespace w20
