@@ -1,8 +1,11 @@
 #include "net/IdComponent.h"
 
+#include <functional>
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
-#include "net/IdStack.h"
+#include "tests/net/WorkLog.h"
 
 namespace w20 {
 namespace {
@@ -35,87 +38,62 @@ TEST(ReportStatus, TextsOfEveryKind) {
     }
 }
 
-struct WorkLog {
-    std::vector<std::string> events;
-
-    void Attach(TIdComponent& component) {
-        component.OnWorkBegin = [this](TIdComponent&, TWorkMode mode, std::int64_t total) {
-            events.push_back("begin " + std::to_string(mode) + " " + std::to_string(total));
-        };
-        component.OnWork = [this](TIdComponent&, TWorkMode mode, std::int64_t count) {
-            events.push_back("work " + std::to_string(mode) + " " + std::to_string(count));
-        };
-        component.OnWorkEnd = [this](TIdComponent&, TWorkMode mode) {
-            events.push_back("end " + std::to_string(mode));
-        };
-    }
-};
-
-TEST(WorkEvents, NestingAndModes) {
-    TIdComponent component;
-    WorkLog log;
-    log.Attach(component);
-
-    component.WorkProgress(WorkRead, 5);  // outside a transfer: nothing
-    component.WorkBegin(WorkRead, 100);
-    component.WorkProgress(WorkRead, 10);
-    component.WorkBegin(WorkRead, 50);  // nested: no event, the outer total stays
-    component.WorkProgress(WorkRead, 20);
-    component.WorkBegin(WorkWrite, 7);  // the other mode is counted apart
-    component.WorkProgress(WorkWrite, 7);
-    component.WorkEnd(WorkWrite);
-    component.WorkEnd(WorkRead);
-    component.WorkProgress(WorkRead, 1);
-    component.WorkEnd(WorkRead);
-    component.WorkProgress(WorkRead, 1);
-
-    EXPECT_EQ(log.events, (std::vector<std::string>{"begin 0 100", "work 0 10", "work 0 30", "begin 1 7",
-                                                    "work 1 7", "end 1", "work 0 31", "end 0"}));
-}
-
-TEST(WorkEvents, RunningCountStartsAgainAndPassesTwoGigabytes) {
-    TIdComponent component;
-    WorkLog log;
-    log.Attach(component);
-    component.WorkBegin(WorkRead, 0);
-    component.WorkProgress(WorkRead, 2147483647);
-    component.WorkProgress(WorkRead, 2);
-    component.WorkEnd(WorkRead);
-    component.WorkBegin(WorkRead, 3);
-    component.WorkProgress(WorkRead, 1);
-    EXPECT_EQ(log.events, (std::vector<std::string>{"begin 0 0", "work 0 2147483647", "work 0 2147483649",
-                                                    "end 0", "begin 0 3", "work 0 1"}));
-}
-
-TEST(WorkEvents, EndWithoutBeginDoesNotSilenceTheNextTransfer) {
-    TIdComponent component;
-    WorkLog log;
-    log.Attach(component);
-    component.WorkEnd(WorkWrite);
-    component.WorkEnd(WorkWrite);
-    component.WorkBegin(WorkWrite, 4);
-    component.WorkEnd(WorkWrite);
-    EXPECT_EQ(log.events, (std::vector<std::string>{"begin 1 4", "end 1"}));
-}
-
-TEST(WorkEvents, RaisingEndHandlerClosesTheTransfer) {
-    TIdComponent component;
-    WorkLog log;
-    log.Attach(component);
-    component.OnWorkEnd = [](TIdComponent&, TWorkMode) { throw std::runtime_error("handler"); };
-    component.WorkBegin(WorkRead, 1);
-    EXPECT_THROW(component.WorkEnd(WorkRead), std::runtime_error);
-    component.WorkBegin(WorkRead, 2);
-    EXPECT_EQ(log.events, (std::vector<std::string>{"begin 0 1", "begin 0 2"}));
-}
-
-TEST(Component, HoldsTheSharedStack) {
-    ASSERT_EQ(SharedStack(), nullptr);
-    {
+TEST(WorkEvents, NestingModesAndCounts) {
+    const struct {
+        std::string name;
+        std::function<void(TIdComponent&)> steps;
+        std::vector<std::string> events;
+    } cases[] = {
+        {"nesting and modes",
+         [](TIdComponent& c) {
+             c.WorkProgress(WorkRead, 5);  // outside a transfer: nothing
+             c.WorkBegin(WorkRead, 100);
+             c.WorkProgress(WorkRead, 10);
+             c.WorkBegin(WorkRead, 50);  // nested: no event, the outer total stays
+             c.WorkProgress(WorkRead, 20);
+             c.WorkBegin(WorkWrite, 7);  // the other mode is counted apart
+             c.WorkProgress(WorkWrite, 7);
+             c.WorkEnd(WorkWrite);
+             c.WorkEnd(WorkRead);
+             c.WorkProgress(WorkRead, 1);
+             c.WorkEnd(WorkRead);
+             c.WorkProgress(WorkRead, 1);
+         },
+         {"begin 0 100", "work 0 10", "work 0 30", "begin 1 7", "work 1 7", "end 1", "work 0 31", "end 0"}},
+        {"running count starts again and passes two gigabytes",
+         [](TIdComponent& c) {
+             c.WorkBegin(WorkRead, 0);
+             c.WorkProgress(WorkRead, 2147483647);
+             c.WorkProgress(WorkRead, 2);
+             c.WorkEnd(WorkRead);
+             c.WorkBegin(WorkRead, 3);
+             c.WorkProgress(WorkRead, 1);
+         },
+         {"begin 0 0", "work 0 2147483647", "work 0 2147483649", "end 0", "begin 0 3", "work 0 1"}},
+        {"end without begin does not silence the next transfer",
+         [](TIdComponent& c) {
+             c.WorkEnd(WorkWrite);
+             c.WorkEnd(WorkWrite);
+             c.WorkBegin(WorkWrite, 4);
+             c.WorkEnd(WorkWrite);
+         },
+         {"begin 1 4", "end 1"}},
+        {"a raising end handler still closes the transfer",
+         [](TIdComponent& c) {
+             c.OnWorkEnd = [](TIdComponent&, TWorkMode) { throw std::runtime_error("handler"); };
+             c.WorkBegin(WorkRead, 1);
+             EXPECT_THROW(c.WorkEnd(WorkRead), std::runtime_error);
+             c.WorkBegin(WorkRead, 2);
+         },
+         {"begin 0 1", "begin 0 2"}},
+    };
+    for (const auto& c : cases) {
         TIdComponent component;
-        EXPECT_NE(SharedStack(), nullptr);
+        test::WorkLog log;
+        log.Attach(component);
+        c.steps(component);
+        EXPECT_EQ(log.events, c.events) << c.name;
     }
-    EXPECT_EQ(SharedStack(), nullptr);
 }
 
 }  // namespace

@@ -11,33 +11,32 @@
 #include "net/IdExceptions.h"
 #include "tests/net/MemoryIOHandler.h"
 #include "tests/net/Outcome.h"
+#include "tests/net/WorkLog.h"
 
 namespace w20 {
 namespace {
 
 using test::Closed;
+using test::ClosedGracefully;
 using test::Data;
 using test::Failure;
+using test::LineTooLong;
+using test::NotConnected;
 using test::Outcome;
+using test::ReadTimeout;
 using test::Silence;
+using test::SocketError;
 
-const std::string ClosedGracefully = "!EIdConnClosedGracefully: Connection Closed Gracefully.";
-const std::string LineTooLong = "!EIdReadLnMaxLineLengthExceeded: Max line length exceeded.";
-const std::string ReadTimeout = "!EIdReadTimeout: Read Timeout";
-const std::string NotConnected = "!EIdNotConnected: Not Connected";
-
-std::string SocketError(int code, const std::string& text) {
-    return "!EIdSocketError: Socket Error # " + std::to_string(code) + "\r\n" + text;
-}
-
-// A connection on an in-memory transport.
+// A connection on an in-memory transport, with its events logged.
 struct Rig {
     test::MemoryIOHandler handler;
     TIdTCPConnection connection;
     std::vector<std::string> events;
+    test::WorkLog work;
 
     Rig() {
         connection.SetIOHandler(&handler);
+        work.Attach(connection);
         connection.OnStatus = [this](TIdComponent&, TIdStatus, const std::string& text) {
             events.push_back("status " + text);
         };
@@ -193,14 +192,6 @@ TEST(ReadLine, OverlongLineDoesNotGrowTheQueue) {
         EXPECT_LE(connection.InputQueue().Size(), 16384u + 32768u);
         EXPECT_EQ(handler.receives, 1);
     }
-}
-
-TEST(ReadLine, TwoLinesFromOneReceive) {
-    Rig rig;
-    rig.handler.arrivals.push_back(Data("first\r\nsecond\r\n"));
-    EXPECT_EQ(rig.connection.ReadLine(), "first");
-    EXPECT_EQ(rig.connection.ReadLine(), "second");
-    EXPECT_EQ(rig.handler.receives, 1);
 }
 
 TEST(ReadLine, TimeLimits) {
@@ -365,19 +356,9 @@ TEST(ReadToStream, WorkEventsAlsoWhenCutShort) {
     Rig rig;
     rig.connection.SetRecvBufferSize(4);
     rig.handler.arrivals = {Data("0123456789"), Closed()};
-    std::vector<std::string> work;
-    rig.connection.OnWorkBegin = [&](TIdComponent&, TWorkMode mode, std::int64_t total) {
-        work.push_back("begin " + std::to_string(mode) + " " + std::to_string(total));
-    };
-    rig.connection.OnWork = [&](TIdComponent&, TWorkMode, std::int64_t count) {
-        work.push_back(std::to_string(count));
-    };
-    rig.connection.OnWorkEnd = [&](TIdComponent&, TWorkMode mode) {
-        work.push_back("end " + std::to_string(mode));
-    };
     TIdSimpleBuffer stream;
     EXPECT_THROW(rig.connection.ReadToStream(stream, 20, false), EIdConnClosedGracefully);
-    EXPECT_EQ(work, (std::vector<std::string>{"begin 0 20", "4", "8", "end 0"}));
+    EXPECT_EQ(rig.work.events, (std::vector<std::string>{"begin 0 20", "work 0 4", "work 0 8", "end 0"}));
 }
 
 TEST(ReadExact, WaitsForTheWholeCount) {
@@ -455,32 +436,47 @@ TEST(ReceiveErrors, ToleratedFailureKeepsQueuedBytesReadable) {
     EXPECT_EQ(rig.connection.TakeBuffered(), "c");
 }
 
-TEST(Close, PeerCloseIsReportedOnce) {
-    Rig rig;
-    rig.handler.arrivals = {Data("x\n"), Closed()};
-    EXPECT_EQ(rig.connection.ReadLine(), "x");
-    EXPECT_TRUE(rig.events.empty());
-    EXPECT_EQ(Outcome([&] { return rig.connection.ReadLine(); }), ClosedGracefully);
-    EXPECT_EQ(rig.events, (std::vector<std::string>{"status Disconnected.", "disconnected"}));
-    EXPECT_FALSE(rig.handler.open);
-    EXPECT_FALSE(rig.connection.Connected());
-    rig.connection.CheckClosed(false, false);
-    rig.connection.Disconnect();
-    EXPECT_EQ(rig.events.size(), 2u);
-}
-
-TEST(Close, DisconnectFiresOnceAndOnlyWhenConnected) {
-    Rig rig;
-    rig.connection.Disconnect();
-    EXPECT_EQ(rig.events,
-              (std::vector<std::string>{"status Disconnecting.", "disconnected", "status Disconnected."}));
-    EXPECT_FALSE(rig.handler.open);
-    rig.connection.CheckClosed(false, false);
-    rig.connection.Disconnect();
-    EXPECT_EQ(rig.events.size(), 3u);
-    // A handler that was assigned, not created, stays assigned.
-    EXPECT_EQ(rig.connection.IOHandler(), &rig.handler);
-    EXPECT_FALSE(rig.connection.OwnsIOHandler());
+// A close is reported once, whoever started it; later checks and disconnects fire nothing.
+TEST(Close, EventsFireOnce) {
+    const struct {
+        std::string name;
+        std::vector<test::Arrival> arrivals;
+        std::function<std::string(TIdTCPConnection&)> close;
+        std::string outcome;
+        std::vector<std::string> events;
+    } cases[] = {
+        {"peer",
+         {Data("x\n"), Closed()},
+         [](TIdTCPConnection& c) {
+             const std::string line = c.ReadLine();
+             return line + "|" + Outcome([&] { return c.ReadLine(); });
+         },
+         "x|" + ClosedGracefully,
+         {"status Disconnected.", "disconnected"}},
+        {"disconnect",
+         {},
+         [](TIdTCPConnection& c) {
+             c.Disconnect();
+             return std::string();
+         },
+         "",
+         {"status Disconnecting.", "disconnected", "status Disconnected."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.handler.arrivals = {c.arrivals.begin(), c.arrivals.end()};
+        EXPECT_EQ(c.close(rig.connection), c.outcome);
+        EXPECT_EQ(rig.events, c.events);
+        EXPECT_FALSE(rig.handler.open);
+        EXPECT_FALSE(rig.connection.Connected());
+        rig.connection.CheckClosed(false, false);
+        rig.connection.Disconnect();
+        EXPECT_EQ(rig.events, c.events);
+        // A handler that was assigned, not created, stays assigned.
+        EXPECT_EQ(rig.connection.IOHandler(), &rig.handler);
+        EXPECT_FALSE(rig.connection.OwnsIOHandler());
+    }
 }
 
 TEST(Close, PollClosedPicksUpWhatWaits) {
@@ -640,14 +636,6 @@ TEST(Write, SendsAndBatches) {
     }
 }
 
-TEST(Write, PartialSendsContinue) {
-    Rig rig;
-    rig.handler.sendLimit = 3;
-    rig.connection.WriteText("abcdefgh");
-    EXPECT_EQ(rig.handler.sent, "abcdefgh");
-    EXPECT_EQ(rig.handler.sends, 3);
-}
-
 TEST(Write, SendErrors) {
     const struct {
         std::int32_t code;
@@ -692,24 +680,18 @@ TEST(WriteFromStream, BlocksCountsAndShortStreams) {
         std::string sent;
         std::int32_t sends;
         std::string outcome;
+        std::int32_t total;  // announced to OnWorkBegin
     } cases[] = {
-        {"whole stream", 7, true, 0, false, "0123456789", 3, ""},
-        {"part from the position", 2, false, 5, false, "23456", 2, ""},
-        {"rest from the position", 8, false, 0, false, "89", 1, ""},
-        {"count first", 0, false, 3, true, std::string("\0\0\0\x03", 4) + "012", 2, ""},
-        {"stream too short", 0, false, 12, false, "0123456789", 3, "!EIdNoDataToRead: No data to read."},
+        {"whole stream", 7, true, 0, false, "0123456789", 3, "", 10},
+        {"part from the position", 2, false, 5, false, "23456", 2, "", 5},
+        {"rest from the position", 8, false, 0, false, "89", 1, "", 2},
+        {"count first", 0, false, 3, true, std::string("\0\0\0\x03", 4) + "012", 2, "", 3},
+        {"stream too short", 0, false, 12, false, "0123456789", 3, "!EIdNoDataToRead: No data to read.", 12},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
         rig.connection.SetSendBufferSize(4);
-        std::vector<std::string> work;
-        rig.connection.OnWorkBegin = [&](TIdComponent&, TWorkMode mode, std::int64_t total) {
-            work.push_back("begin " + std::to_string(mode) + " " + std::to_string(total));
-        };
-        rig.connection.OnWorkEnd = [&](TIdComponent&, TWorkMode mode) {
-            work.push_back("end " + std::to_string(mode));
-        };
         TIdSimpleBuffer stream;
         stream.Write("0123456789", 10);
         stream.SetPosition(c.position);
@@ -720,23 +702,23 @@ TEST(WriteFromStream, BlocksCountsAndShortStreams) {
                   c.outcome);
         EXPECT_EQ(rig.handler.sent, c.sent);
         EXPECT_EQ(rig.handler.sends, c.sends);
-        ASSERT_EQ(work.size(), 2u);
-        EXPECT_EQ(work[1], "end 1");
+        ASSERT_FALSE(rig.work.events.empty());
+        EXPECT_EQ(rig.work.events.front(), "begin 1 " + std::to_string(c.total));
+        EXPECT_EQ(rig.work.events.back(), "end 1");
     }
 }
 
-TEST(Write, ProgressOfPartialSends) {
+TEST(Write, PartialSendsContinueAndReportProgress) {
     Rig rig;
     rig.handler.sendLimit = 3;
-    std::vector<std::int64_t> counts;
-    rig.connection.OnWork = [&](TIdComponent&, TWorkMode mode, std::int64_t count) {
-        if (mode == WorkWrite)
-            counts.push_back(count);
-    };
+    rig.connection.WriteText("abcdefgh");
     TIdSimpleBuffer stream;
-    stream.Write("abcdefgh", 8);
+    stream.Write("ABCDEFGH", 8);
     rig.connection.WriteFromStream(stream, true, 0, false);
-    EXPECT_EQ(counts, (std::vector<std::int64_t>{3, 6, 8}));
+    EXPECT_EQ(rig.handler.sent, "abcdefghABCDEFGH");
+    EXPECT_EQ(rig.handler.sends, 6);
+    EXPECT_EQ(rig.work.events,
+              (std::vector<std::string>{"begin 1 8", "work 1 3", "work 1 6", "work 1 8", "end 1"}));
 }
 
 TEST(ASCIIFilter, ClearsTheHighBit) {

@@ -2,6 +2,7 @@
 
 #include <cxxabi.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <functional>
@@ -9,6 +10,12 @@
 #include <typeinfo>
 
 namespace w20::test {
+
+inline long MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count());
+}
 
 // The exception's class without its namespace, and its message: "EIdReadTimeout: Read Timeout".
 inline std::string Describe(const std::exception& e) {
@@ -29,6 +36,16 @@ inline std::string Outcome(const std::function<std::string()>& action) {
     } catch (const std::exception& e) {
         return "!" + Describe(e);
     }
+}
+
+// Outcomes of the connection's failures.
+inline const std::string ClosedGracefully = "!EIdConnClosedGracefully: Connection Closed Gracefully.";
+inline const std::string LineTooLong = "!EIdReadLnMaxLineLengthExceeded: Max line length exceeded.";
+inline const std::string ReadTimeout = "!EIdReadTimeout: Read Timeout";
+inline const std::string NotConnected = "!EIdNotConnected: Not Connected";
+
+inline std::string SocketError(int code, const std::string& text) {
+    return "!EIdSocketError: Socket Error # " + std::to_string(code) + "\r\n" + text;
 }
 
 }  // namespace w20::test
