@@ -6,8 +6,6 @@
 
 #include <stdexcept>
 
-#include "tests/support/LoopbackClient.h"
-
 namespace w20::test {
 
 namespace {
@@ -36,25 +34,17 @@ NginxServer::NginxServer(const std::string& documentRoot, const std::string& ser
     if (!Available())
         throw std::runtime_error(std::string("nginx is missing: ") + Binary +
                                  " is not there (install the Debian package nginx)");
-    // The free port may be taken by someone else before nginx binds it; then try another.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (TryStart(documentRoot, serverSnippet, httpSnippet, startBound))
-            return;
-        if (ErrorLog().find("Address already in use") == std::string::npos)
-            break;
-    }
-    std::string log = ErrorLog();
-    process_.reset();
-    throw std::runtime_error("nginx did not start within " + std::to_string(startBound.count()) +
-                             " ms. Error log:\n" + log);
+    server_.Start(
+        "nginx",
+        [&](std::uint16_t port) { return Configure(port, documentRoot, serverSnippet, httpSnippet); },
+        prefix_.File("output.log"), [this] { return ErrorLog(); }, startBound);
 }
 
-NginxServer::~NginxServer() = default;  // the child is stopped first, then the prefix removed
+NginxServer::~NginxServer() = default;
 
-bool NginxServer::TryStart(const std::string& documentRoot, const std::string& serverSnippet,
-                           const std::string& httpSnippet, std::chrono::milliseconds startBound) {
-    process_.reset();
-    port_ = FreeLoopbackPort();
+std::vector<std::string> NginxServer::Configure(std::uint16_t port, const std::string& documentRoot,
+                                                const std::string& serverSnippet,
+                                                const std::string& httpSnippet) {
     const std::string& p = prefix_.Path();
     std::string text = "daemon off;\nmaster_process on;\nworker_processes 1;\n" + WorkerUserDirective() +
                        "pid " + p +
@@ -88,7 +78,7 @@ bool NginxServer::TryStart(const std::string& documentRoot, const std::string& s
                        "\n"
                        "    server {\n"
                        "        listen 127.0.0.1:" +
-                       std::to_string(port_) +
+                       std::to_string(port) +
                        ";\n"
                        "        server_name localhost;\n"
                        "        root " +
@@ -98,22 +88,7 @@ bool NginxServer::TryStart(const std::string& documentRoot, const std::string& s
                        "}\n";
     WriteFileBytes(prefix_.File("nginx.conf"), text);
     WriteFileBytes(prefix_.File("error.log"), "");
-    process_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{Binary, "-p", p + "/", "-c", prefix_.File("nginx.conf"), "-e",
-                                 prefix_.File("error.log")},
-        prefix_.File("output.log"));
-    auto deadline = std::chrono::steady_clock::now() + startBound;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (!process_->Running())
-            return false;
-        if (WaitUntilAccepting(port_, std::chrono::milliseconds(20)))
-            return true;
-    }
-    return false;
-}
-
-std::string NginxServer::Url(const std::string& target) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + target;
+    return {Binary, "-p", p + "/", "-c", prefix_.File("nginx.conf"), "-e", prefix_.File("error.log")};
 }
 
 std::string NginxServer::ErrorLog() const {

@@ -2,10 +2,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <string>
+#include <vector>
 
-#include "tests/support/ChildProcess.h"
+#include "tests/support/ServerProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace w20::test {
@@ -28,19 +28,19 @@ public:
     NginxServer(const NginxServer&) = delete;
     NginxServer& operator=(const NginxServer&) = delete;
 
-    std::uint16_t Port() const { return port_; }
+    std::uint16_t Port() const { return server_.Port(); }
     // "http://127.0.0.1:<port>" followed by the target.
-    std::string Url(const std::string& target = "/") const;
+    std::string Url(const std::string& target = "/") const { return server_.Url(target); }
     std::string ErrorLog() const;
     std::string ConfigText() const;
 
 private:
-    bool TryStart(const std::string& documentRoot, const std::string& serverSnippet,
-                  const std::string& httpSnippet, std::chrono::milliseconds startBound);
+    // Writes the configuration for the port and gives the command line.
+    std::vector<std::string> Configure(std::uint16_t port, const std::string& documentRoot,
+                                       const std::string& serverSnippet, const std::string& httpSnippet);
 
     TempDir prefix_;
-    std::uint16_t port_ = 0;
-    std::unique_ptr<ChildProcess> process_;
+    ServerProcess server_;  // stopped before the prefix is removed
 };
 
 }  // namespace w20::test

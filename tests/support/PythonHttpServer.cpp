@@ -6,8 +6,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "tests/support/LoopbackClient.h"
-
 namespace w20::test {
 
 namespace {
@@ -37,40 +35,15 @@ PythonHttpServer::PythonHttpServer(const std::string& directory, std::chrono::mi
         throw std::runtime_error(
             "python3 is missing: neither /usr/bin/python3 nor python3 on PATH "
             "(install the Debian package python3)");
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (TryStart(directory, startBound))
-            return;
-        if (Log().find("Address already in use") == std::string::npos)
-            break;
-    }
-    std::string log = Log();
-    process_.reset();
-    throw std::runtime_error("python3 -m http.server did not start within " +
-                             std::to_string(startBound.count()) + " ms. Output:\n" + log);
+    const auto command = [&directory](std::uint16_t port) -> std::vector<std::string> {
+        return {Interpreter(),        "-u",          "-m",     "http.server", "--bind", "127.0.0.1",
+                std::to_string(port), "--directory", directory};
+    };
+    server_.Start(
+        "python3 -m http.server", command, logDir_.File("server.log"), [this] { return Log(); }, startBound);
 }
 
 PythonHttpServer::~PythonHttpServer() = default;
-
-bool PythonHttpServer::TryStart(const std::string& directory, std::chrono::milliseconds startBound) {
-    process_.reset();
-    port_ = FreeLoopbackPort();
-    process_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{Interpreter(), "-u", "-m", "http.server", "--bind", "127.0.0.1",
-                                 std::to_string(port_), "--directory", directory},
-        logDir_.File("server.log"));
-    auto deadline = std::chrono::steady_clock::now() + startBound;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (!process_->Running())
-            return false;
-        if (WaitUntilAccepting(port_, std::chrono::milliseconds(20)))
-            return true;
-    }
-    return false;
-}
-
-std::string PythonHttpServer::Url(const std::string& target) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + target;
-}
 
 std::string PythonHttpServer::Log() const {
     return FileExists(logDir_.File("server.log")) ? ReadFileBytes(logDir_.File("server.log")) : "";

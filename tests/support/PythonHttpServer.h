@@ -2,10 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <string>
 
-#include "tests/support/ChildProcess.h"
+#include "tests/support/ServerProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace w20::test {
@@ -25,18 +24,15 @@ public:
     PythonHttpServer(const PythonHttpServer&) = delete;
     PythonHttpServer& operator=(const PythonHttpServer&) = delete;
 
-    std::uint16_t Port() const { return port_; }
+    std::uint16_t Port() const { return server_.Port(); }
     // "http://127.0.0.1:<port>" followed by the target.
-    std::string Url(const std::string& target = "/") const;
+    std::string Url(const std::string& target = "/") const { return server_.Url(target); }
     // What the server wrote (its request log and any error).
     std::string Log() const;
 
 private:
-    bool TryStart(const std::string& directory, std::chrono::milliseconds startBound);
-
     TempDir logDir_;
-    std::uint16_t port_ = 0;
-    std::unique_ptr<ChildProcess> process_;
+    ServerProcess server_;
 };
 
 }  // namespace w20::test
