@@ -8,8 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/Convert.h"
-#include "base/Strings.h"
+#include "bench/support/ResidentMemory.h"
 #include "http/IdHTTP.h"
 #include "net/IdBuffer.h"
 #include "tests/support/ChildProcess.h"
@@ -23,24 +22,12 @@ namespace w20 {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using bench::ResetPeak;
+using bench::ResidentKiB;
 
 constexpr std::size_t BodySize = 64u << 20;
 constexpr std::size_t SmallSize = 200;
 constexpr int SmallCount = 10000;
-
-std::int64_t ResidentKiB(bool peak) {
-    std::ifstream status("/proc/self/status");
-    const std::string key = peak ? "VmHWM:" : "VmRSS:";
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(key, 0) == 0)
-            return StrToInt64(Trim(line.substr(key.size(), line.size() - key.size() - 3)));
-    }
-    return -1;
-}
-
-void ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 // nginx serving a 64 MiB file as it is (Content-Length), the same bytes through its SSI filter,
 // which drops the length (chunked for HTTP/1.1, up to the close for HTTP/1.0), and a small file.

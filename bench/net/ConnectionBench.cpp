@@ -9,6 +9,7 @@
 
 #include "base/Convert.h"
 #include "base/Strings.h"
+#include "bench/support/ResidentMemory.h"
 #include "net/IdBuffer.h"
 #include "net/IdTCPClient.h"
 #include "tests/support/ChildProcess.h"
@@ -21,6 +22,9 @@
 // connection and not the sockets.
 namespace w20 {
 namespace {
+
+using bench::ResetPeak;
+using bench::ResidentKiB;
 
 // Serves a text in pieces of a fixed size, one piece per receive.
 class StringTransport : public TIdIOHandler {
@@ -79,21 +83,6 @@ BENCHMARK(LongLineByteByByte)
     ->Range(1024, 16384)
     ->Unit(benchmark::kMicrosecond)
     ->Complexity();
-
-// Resident memory of the process; the peak since the last reset when peak is set.
-std::int64_t ResidentKiB(bool peak) {
-    std::ifstream status("/proc/self/status");
-    const std::string key = peak ? "VmHWM:" : "VmRSS:";
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(key, 0) == 0)
-            return StrToInt64(Trim(line.substr(key.size(), line.size() - key.size() - 3)));
-    }
-    return -1;
-}
-
-void ResetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 constexpr std::size_t BodySize = 256u << 20;
 
