@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <memory>
-#include <ostream>
 #include <regex>
 #include <set>
 #include <string>
@@ -97,8 +96,8 @@ protected:
     static void SetUpTestSuite() { server_ = std::make_unique<DemoQuoteServer>(); }
     static void TearDownTestSuite() { server_.reset(); }
 
-    static HttpAnswer Fetch(const std::string& request) {
-        LoopbackClient client(server_->Port());
+    static HttpAnswer Fetch(const std::string& request, std::uint16_t port = 0) {
+        LoopbackClient client(port != 0 ? port : server_->Port());
         client.Send(request);
         auto answer = client.ReadAnswer();
         if (!answer)
@@ -116,43 +115,33 @@ protected:
 
 std::unique_ptr<DemoQuoteServer> DemoQuoteServerTest::server_;
 
-struct IntervalCase {
-    int seconds;
-    int minutes;
-    std::size_t bars;
-};
-
-void PrintTo(const IntervalCase& c, std::ostream* out) {
-    *out << c.seconds << " s";
-}
-
-class DemoQuoteIntervals : public DemoQuoteServerTest, public testing::WithParamInterface<IntervalCase> {};
-
-TEST_P(DemoQuoteIntervals, ASessionOfWellFormedBars) {
-    const IntervalCase& c = GetParam();
-    for (const std::string instrument : {"W20", "FW20"}) {
-        HttpAnswer answer = Fetch(Get(QuoteTarget("2026-12-07", instrument, c.seconds)));
-        EXPECT_EQ(answer.statusLine, "HTTP/1.1 200 OK");
-        EXPECT_EQ(answer.Header("Content-Type"), "text/plain; charset=windows-1250");
-        auto bars = ParseBars(answer.body, instrument, c.minutes, "20261207");
-        ASSERT_EQ(bars.size(), c.bars) << instrument;
-        for (std::size_t i = 0; i < bars.size(); ++i) {
-            const ParsedBar& bar = bars[i];
-            EXPECT_EQ(bar.minute, 9 * 60 + static_cast<int>(i) * c.minutes) << instrument << " bar " << i;
-            EXPECT_GE(bar.high, std::max(bar.open, bar.close)) << instrument << " bar " << i;
-            EXPECT_LE(bar.low, std::min(bar.open, bar.close)) << instrument << " bar " << i;
-            EXPECT_GT(bar.low, 150000) << instrument << " bar " << i;  // around 2400, not near zero
-            EXPECT_LT(bar.high, 350000) << instrument << " bar " << i;
-            EXPECT_GT(bar.volume, 0) << instrument << " bar " << i;
+TEST_F(DemoQuoteServerTest, ASessionOfWellFormedBarsForEveryInterval) {
+    const struct {
+        int seconds;
+        int minutes;
+        std::size_t bars;
+    } cases[] = {{300, 5, 96}, {900, 15, 32}, {1800, 30, 16}};
+    for (const auto& c : cases) {
+        for (const std::string instrument : {"W20", "FW20"}) {
+            SCOPED_TRACE(instrument + " " + std::to_string(c.seconds) + " s");
+            HttpAnswer answer = Fetch(Get(QuoteTarget("2026-12-07", instrument, c.seconds)));
+            EXPECT_EQ(answer.statusLine, "HTTP/1.1 200 OK");
+            EXPECT_EQ(answer.Header("Content-Type"), "text/plain; charset=windows-1250");
+            auto bars = ParseBars(answer.body, instrument, c.minutes, "20261207");
+            ASSERT_EQ(bars.size(), c.bars);
+            for (std::size_t i = 0; i < bars.size(); ++i) {
+                const ParsedBar& bar = bars[i];
+                EXPECT_EQ(bar.minute, 9 * 60 + static_cast<int>(i) * c.minutes) << "bar " << i;
+                EXPECT_GE(bar.high, std::max(bar.open, bar.close)) << "bar " << i;
+                EXPECT_LE(bar.low, std::min(bar.open, bar.close)) << "bar " << i;
+                EXPECT_GT(bar.low, 150000) << "bar " << i;  // around 2400, not near zero
+                EXPECT_LT(bar.high, 350000) << "bar " << i;
+                EXPECT_GT(bar.volume, 0) << "bar " << i;
+            }
+            EXPECT_EQ(bars.back().minute + c.minutes, 17 * 60);
         }
-        EXPECT_EQ(bars.back().minute + c.minutes, 17 * 60) << instrument;
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(DemoQuoteServer, DemoQuoteIntervals,
-                         testing::Values(IntervalCase{300, 5, 96}, IntervalCase{900, 15, 32},
-                                         IntervalCase{1800, 30, 16}),
-                         [](const auto& info) { return std::to_string(info.param.seconds); });
 
 TEST_F(DemoQuoteServerTest, LongerBarsAreTheShorterOnesMerged) {
     for (const std::string instrument : {"W20", "FW20"}) {
@@ -183,11 +172,8 @@ TEST_F(DemoQuoteServerTest, TheSameQueryGivesTheSameBarsInAnotherRun) {
     DemoQuoteServer second;
     for (const std::string instrument : {"W20", "FW20", "XYZ"}) {
         for (int seconds : {300, 1800}) {
-            LoopbackClient client(second.Port());
-            client.Send(Get(QuoteTarget("2026-12-07", instrument, seconds)));
-            auto answer = client.ReadAnswer();
-            ASSERT_TRUE(answer);
-            EXPECT_EQ(answer->body, Body("2026-12-07", instrument, seconds)) << instrument << " " << seconds;
+            HttpAnswer answer = Fetch(Get(QuoteTarget("2026-12-07", instrument, seconds)), second.Port());
+            EXPECT_EQ(answer.body, Body("2026-12-07", instrument, seconds)) << instrument << " " << seconds;
         }
     }
 }
@@ -210,25 +196,6 @@ TEST_F(DemoQuoteServerTest, InstrumentsAndDatesGiveDifferentBars) {
             EXPECT_TRUE(seen.insert(prices(Body(date, instrument, 300))).second) << date << " " << instrument;
         }
     }
-}
-
-TEST_F(DemoQuoteServerTest, FuturesTradeInWholePointsAndIndexPricesSometimesDo) {
-    int wholeIndexPrices = 0, fractionalIndexPrices = 0;
-    for (const std::string date : {"2026-12-07", "2026-12-08", "2026-12-09", "2026-12-10", "2026-12-11"}) {
-        for (const auto& bar : ParseBars(Body(date, "W20", 300), "W20", 5,
-                                         date.substr(0, 4) + date.substr(5, 2) + date.substr(8, 2))) {
-            for (long long price : {bar.open, bar.high, bar.low, bar.close})
-                (price % 100 == 0 ? wholeIndexPrices : fractionalIndexPrices)++;
-        }
-        auto future = ParseBars(Body(date, "FW20", 300), "FW20", 5,
-                                date.substr(0, 4) + date.substr(5, 2) + date.substr(8, 2));
-        for (const auto& bar : future) {
-            for (long long price : {bar.open, bar.high, bar.low, bar.close})
-                EXPECT_EQ(price % 100, 0) << date;
-        }
-    }
-    EXPECT_GT(wholeIndexPrices, 0);
-    EXPECT_GT(fractionalIndexPrices, wholeIndexPrices * 10);
 }
 
 TEST_F(DemoQuoteServerTest, DateFormsOfTheUsersShortDateFormat) {
@@ -262,20 +229,6 @@ TEST_F(DemoQuoteServerTest, SessionCookieIsSetOnlyWhenNoneCameWithTheRequest) {
     EXPECT_NE(Fetch(Get(QuoteTarget("2026-12-07", "W20", 300))).Header("Set-Cookie"), cookie);
 }
 
-TEST_F(DemoQuoteServerTest, KeepsTheConnectionForTheNextRequest) {
-    LoopbackClient client(server_->Port());
-    client.Send(Get(QuoteTarget("2026-12-07", "W20", 300)));
-    auto first = client.ReadAnswer();
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->Header("Connection"), "keep-alive");
-    EXPECT_EQ(client.Receive(1, milliseconds(100)), "");
-    EXPECT_FALSE(client.PeerClosed());
-    client.Send(Get(QuoteTarget("2026-12-07", "FW20", 300)));
-    auto second = client.ReadAnswer();
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->body, Body("2026-12-07", "FW20", 300));
-}
-
 TEST_F(DemoQuoteServerTest, PipelinedAndDribbledRequestsAreAnsweredInOrder) {
     LoopbackClient client(server_->Port());
     std::string requests = Get(QuoteTarget("2026-12-07", "W20", 1800)) + Get("/nothing") +
@@ -291,41 +244,38 @@ TEST_F(DemoQuoteServerTest, PipelinedAndDribbledRequestsAreAnsweredInOrder) {
     EXPECT_EQ(third->body, Body("2026-12-07", "FW20", 1800));
 }
 
-struct ConnectionCase {
-    std::string version;
-    std::string header;
-    std::string answered;
-    bool closes;
-};
-
-void PrintTo(const ConnectionCase& c, std::ostream* out) {
-    *out << c.version << " " << c.header;
+TEST_F(DemoQuoteServerTest, KeepAliveFollowsVersionAndConnectionHeader) {
+    const struct {
+        const char* version;
+        const char* header;
+        const char* answered;
+        bool closes;
+    } cases[] = {
+        {"HTTP/1.1", "", "keep-alive", false},
+        {"HTTP/1.1", "Connection: close\r\n", "close", true},
+        {"HTTP/1.1", "Connection: Keep-Alive, Close\r\n", "close", true},
+        {"HTTP/1.0", "", "close", true},
+        {"HTTP/1.0", "Connection: keep-alive\r\n", "keep-alive", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.version) + " " + c.header);
+        LoopbackClient client(server_->Port());
+        client.Send(Get(QuoteTarget("2026-12-07", "W20", 300), c.header, c.version));
+        auto answer = client.ReadAnswer();
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, 200);
+        EXPECT_EQ(answer->Header("Connection"), c.answered);
+        EXPECT_EQ(client.Receive(1, milliseconds(c.closes ? 2000 : 100)), "");
+        EXPECT_EQ(client.PeerClosed(), c.closes);
+        EXPECT_FALSE(client.PeerReset());
+        if (!c.closes) {
+            client.Send(Get(QuoteTarget("2026-12-07", "FW20", 300)));
+            auto next = client.ReadAnswer();
+            ASSERT_TRUE(next);
+            EXPECT_EQ(next->body, Body("2026-12-07", "FW20", 300));
+        }
+    }
 }
-
-class DemoQuoteConnections : public DemoQuoteServerTest,
-                             public testing::WithParamInterface<ConnectionCase> {};
-
-TEST_P(DemoQuoteConnections, KeepAliveFollowsVersionAndConnectionHeader) {
-    const ConnectionCase& c = GetParam();
-    LoopbackClient client(server_->Port());
-    client.Send(Get(QuoteTarget("2026-12-07", "W20", 300), c.header, c.version));
-    auto answer = client.ReadAnswer();
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->status, 200);
-    EXPECT_EQ(answer->Header("Connection"), c.answered);
-    EXPECT_EQ(client.Receive(1, milliseconds(c.closes ? 2000 : 100)), "");
-    EXPECT_EQ(client.PeerClosed(), c.closes);
-    EXPECT_FALSE(client.PeerReset());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    DemoQuoteServer, DemoQuoteConnections,
-    testing::Values(ConnectionCase{"HTTP/1.1", "", "keep-alive", false},
-                    ConnectionCase{"HTTP/1.1", "Connection: close\r\n", "close", true},
-                    ConnectionCase{"HTTP/1.1", "Connection: Keep-Alive, Close\r\n", "close", true},
-                    ConnectionCase{"HTTP/1.0", "", "close", true},
-                    ConnectionCase{"HTTP/1.0", "Connection: keep-alive\r\n", "keep-alive", false}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(DemoQuoteServerTest, AnswersOtherClientsWhileOneIsHalfWay) {
     LoopbackClient slow(server_->Port());
@@ -353,24 +303,7 @@ TEST_F(DemoQuoteServerTest, HeadGivesTheHeadOfTheGet) {
     EXPECT_EQ(client.Receive(1, milliseconds(100)), "");
 }
 
-struct RefusalCase {
-    std::string request;
-    std::string statusLine;
-    std::string body;
-};
-
-void PrintTo(const RefusalCase& c, std::ostream* out) {
-    *out << c.request.substr(0, 120);
-}
-
-class DemoQuoteRefusals : public DemoQuoteServerTest, public testing::WithParamInterface<RefusalCase> {};
-
-TEST_P(DemoQuoteRefusals, SayWhatIsWrongInOneLine) {
-    HttpAnswer answer = Fetch(GetParam().request);
-    EXPECT_EQ(answer.statusLine, GetParam().statusLine);
-    EXPECT_EQ(answer.body, GetParam().body);
-}
-
+// The quote query without one of its keys.
 std::string Without(const std::string& key) {
     std::string target = QuoteTarget("2026-12-07", "W20", 300);
     std::size_t at = target.find(key + "=");
@@ -379,48 +312,51 @@ std::string Without(const std::string& key) {
     return Get(target);
 }
 
-const std::string BadRequest = "HTTP/1.1 400 Bad Request";
-
-INSTANTIATE_TEST_SUITE_P(
-    DemoQuoteServer, DemoQuoteRefusals,
-    testing::Values(
-        RefusalCase{Without("data_notowania"), BadRequest, "missing query key: data_notowania\r\n"},
-        RefusalCase{Without("nazwa_instrumentu"), BadRequest, "missing query key: nazwa_instrumentu\r\n"},
-        RefusalCase{Without("mst_omg"), BadRequest, "missing query key: mst_omg\r\n"},
-        RefusalCase{Without("time_period_l"), BadRequest, "missing query key: time_period_l\r\n"},
-        RefusalCase{Without("time_period"), BadRequest, "missing query key: time_period\r\n"},
-        RefusalCase{Without("send"), BadRequest, "missing query key: send\r\n"},
-        RefusalCase{Get("/quotes.php"), BadRequest, "missing query key: data_notowania\r\n"},
-        RefusalCase{Get(QuoteTarget("2026-12-07", "", 300)), BadRequest,
-                    "empty instrument name in nazwa_instrumentu\r\n"},
-        RefusalCase{Get(QuoteTarget("2026-12-07", "W20", 60)), BadRequest,
-                    "time_period must be 300, 900 or 1800 seconds, not '60'\r\n"},
-        RefusalCase{
-            Get("/quotes.php?data_notowania=2026-12-07&nazwa_instrumentu=W20&mst_omg=mst&time_period_l=fmin"
-                "&time_period=&send=on"),
-            BadRequest, "time_period must be 300, 900 or 1800 seconds, not ''\r\n"},
-        RefusalCase{Get(QuoteTarget("30.02.2026", "W20", 300)), BadRequest,
-                    "unreadable date in data_notowania: '30.02.2026'\r\n"},
-        RefusalCase{Get(QuoteTarget("next Monday", "W20", 300)), BadRequest,
-                    "unreadable date in data_notowania: 'next Monday'\r\n"},
-        RefusalCase{Get(QuoteTarget("", "W20", 300)), BadRequest,
-                    "unreadable date in data_notowania: ''\r\n"},
-        RefusalCase{Get("/"), "HTTP/1.1 404 Not Found", "no such page: /\r\n"},
-        RefusalCase{Get("/quotes.php/extra?send=on"), "HTTP/1.1 404 Not Found",
-                    "no such page: /quotes.php/extra\r\n"},
-        RefusalCase{Get("/QUOTES.PHP"), "HTTP/1.1 404 Not Found", "no such page: /QUOTES.PHP\r\n"},
-        RefusalCase{"POST /quotes.php HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc",
-                    "HTTP/1.1 405 Method Not Allowed", "only GET and HEAD are answered here\r\n"},
-        RefusalCase{"GARBAGE\r\n\r\n", BadRequest, "malformed request line\r\n"},
-        RefusalCase{"GET /quotes.php HTTP/2.0\r\n\r\n", "HTTP/1.1 505 HTTP Version Not Supported",
-                    "only HTTP/1.0 and HTTP/1.1 are spoken here\r\n"},
-        RefusalCase{"GET / HTTP/1.1\r\nno colon here\r\n\r\n", BadRequest, "malformed header line\r\n"},
-        RefusalCase{"GET / HTTP/1.1\r\nContent-Length: -1\r\n\r\n", BadRequest,
-                    "malformed Content-Length\r\n"},
-        RefusalCase{"GET / HTTP/1.1\r\nHost: a\r\n" + std::string(17000, 'x') + "\r\n\r\n",
-                    "HTTP/1.1 431 Request Header Fields Too Large",
-                    "request head longer than 16384 bytes\r\n"}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+TEST_F(DemoQuoteServerTest, RefusalsSayWhatIsWrongInOneLine) {
+    const std::string bad = "HTTP/1.1 400 Bad Request";
+    const std::string notFound = "HTTP/1.1 404 Not Found";
+    const struct {
+        std::string request;
+        std::string statusLine;
+        std::string body;
+    } cases[] = {
+        {Without("data_notowania"), bad, "missing query key: data_notowania\r\n"},
+        {Without("nazwa_instrumentu"), bad, "missing query key: nazwa_instrumentu\r\n"},
+        {Without("mst_omg"), bad, "missing query key: mst_omg\r\n"},
+        {Without("time_period_l"), bad, "missing query key: time_period_l\r\n"},
+        {Without("time_period"), bad, "missing query key: time_period\r\n"},
+        {Without("send"), bad, "missing query key: send\r\n"},
+        {Get("/quotes.php"), bad, "missing query key: data_notowania\r\n"},
+        {Get(QuoteTarget("2026-12-07", "", 300)), bad, "empty instrument name in nazwa_instrumentu\r\n"},
+        {Get(QuoteTarget("2026-12-07", "W20", 60)), bad,
+         "time_period must be 300, 900 or 1800 seconds, not '60'\r\n"},
+        {Get("/quotes.php?data_notowania=2026-12-07&nazwa_instrumentu=W20&mst_omg=mst&time_period_l=fmin"
+             "&time_period=&send=on"),
+         bad, "time_period must be 300, 900 or 1800 seconds, not ''\r\n"},
+        {Get(QuoteTarget("30.02.2026", "W20", 300)), bad,
+         "unreadable date in data_notowania: '30.02.2026'\r\n"},
+        {Get(QuoteTarget("next Monday", "W20", 300)), bad,
+         "unreadable date in data_notowania: 'next Monday'\r\n"},
+        {Get(QuoteTarget("", "W20", 300)), bad, "unreadable date in data_notowania: ''\r\n"},
+        {Get("/"), notFound, "no such page: /\r\n"},
+        {Get("/quotes.php/extra?send=on"), notFound, "no such page: /quotes.php/extra\r\n"},
+        {Get("/QUOTES.PHP"), notFound, "no such page: /QUOTES.PHP\r\n"},
+        {"POST /quotes.php HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc", "HTTP/1.1 405 Method Not Allowed",
+         "only GET and HEAD are answered here\r\n"},
+        {"GARBAGE\r\n\r\n", bad, "malformed request line\r\n"},
+        {"GET /quotes.php HTTP/2.0\r\n\r\n", "HTTP/1.1 505 HTTP Version Not Supported",
+         "only HTTP/1.0 and HTTP/1.1 are spoken here\r\n"},
+        {"GET / HTTP/1.1\r\nno colon here\r\n\r\n", bad, "malformed header line\r\n"},
+        {"GET / HTTP/1.1\r\nContent-Length: -1\r\n\r\n", bad, "malformed Content-Length\r\n"},
+        {"GET / HTTP/1.1\r\nHost: a\r\n" + std::string(17000, 'x') + "\r\n\r\n",
+         "HTTP/1.1 431 Request Header Fields Too Large", "request head longer than 16384 bytes\r\n"},
+    };
+    for (const auto& c : cases) {
+        HttpAnswer answer = Fetch(c.request);
+        EXPECT_EQ(answer.statusLine, c.statusLine) << c.request.substr(0, 120);
+        EXPECT_EQ(answer.body, c.body) << c.request.substr(0, 120);
+    }
+}
 
 TEST_F(DemoQuoteServerTest, AnAbsoluteTargetIsReadByItsPath) {
     HttpAnswer answer = Fetch(

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <optional>
-#include <ostream>
 #include <string>
 
 #include "tools/demo-quote-server/QuoteBars.h"
@@ -12,62 +10,73 @@
 namespace w20::demo {
 namespace {
 
-struct DateCase {
-    std::string text;
-    std::optional<QuoteDate> expected;
-};
-
-void PrintTo(const DateCase& c, std::ostream* out) {
-    *out << '"' << c.text << '"';
+// Dates as YYYYMMDD; empty where the text is refused.
+std::string Read(const char* text) {
+    const std::optional<QuoteDate> date = ParseQuoteDate(text);
+    return date ? date->Compact() : "";
 }
 
-// A test name from the index and the letters and digits of the text.
-std::string CaseName(std::size_t index, const std::string& text) {
-    std::string name = "Case" + std::to_string(index) + "_";
-    for (char c : text)
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-}
-
-class QuoteDateForms : public testing::TestWithParam<DateCase> {};
-
-TEST_P(QuoteDateForms, ReadAsTheUserMeantOrRefused) {
-    EXPECT_EQ(ParseQuoteDate(GetParam().text), GetParam().expected);
-}
-
-const QuoteDate Dec7{2026, 12, 7};
-
-INSTANTIATE_TEST_SUITE_P(
-    DemoQuoteServer, QuoteDateForms,
-    testing::Values(
+TEST(QuoteDate, ReadsTheFormsUsersWriteAndRefusesTheRest) {
+    const struct {
+        const char* text;
+        const char* date;
+    } cases[] = {
         // Numeric forms: year first, day first with dots or dashes, month first with slashes.
-        DateCase{"2026-12-07", Dec7}, DateCase{"2026/12/7", Dec7}, DateCase{"07.12.2026", Dec7},
-        DateCase{"7.12.26", Dec7}, DateCase{"07-12-2026", Dec7}, DateCase{"12/7/26", Dec7},
-        DateCase{"12/07/2026", Dec7}, DateCase{"20261207", Dec7}, DateCase{" 2026. 12. 07. ", Dec7},
+        {"2026-12-07", "20261207"},
+        {"2026/12/7", "20261207"},
+        {"07.12.2026", "20261207"},
+        {"7.12.26", "20261207"},
+        {"07-12-2026", "20261207"},
+        {"12/7/26", "20261207"},
+        {"12/07/2026", "20261207"},
+        {"20261207", "20261207"},
+        {" 2026. 12. 07. ", "20261207"},
         // A month above 12 trades places with a day that can be a month.
-        DateCase{"25/12/2026", QuoteDate{2026, 12, 25}}, DateCase{"12.25.2026", QuoteDate{2026, 12, 25}},
-        DateCase{"7/12/2026", QuoteDate{2026, 7, 12}},
+        {"25/12/2026", "20261225"},
+        {"12.25.2026", "20261225"},
+        {"7/12/2026", "20260712"},
         // Month names, abbreviated or not, in any case, with weekdays and ordinals passed over.
-        DateCase{"7 Dec 2026", Dec7}, DateCase{"07-Dec-26", Dec7}, DateCase{"December 7, 2026", Dec7},
-        DateCase{"dec 7 2026", Dec7}, DateCase{"2026 DEC 07", Dec7}, DateCase{"Mon, 7 Dec 2026", Dec7},
-        DateCase{"Monday 7th December 2026", Dec7}, DateCase{"1 Sept 2026", QuoteDate{2026, 9, 1}},
-        DateCase{"3 May 99", QuoteDate{1999, 5, 3}}, DateCase{"1/2/69", QuoteDate{2069, 1, 2}},
-        DateCase{"1/2/70", QuoteDate{1970, 1, 2}},
+        {"7 Dec 2026", "20261207"},
+        {"07-Dec-26", "20261207"},
+        {"December 7, 2026", "20261207"},
+        {"dec 7 2026", "20261207"},
+        {"2026 DEC 07", "20261207"},
+        {"Mon, 7 Dec 2026", "20261207"},
+        {"Monday 7th December 2026", "20261207"},
+        {"1 Sept 2026", "20260901"},
+        {"3 May 99", "19990503"},
+        {"1/2/69", "20690102"},
+        {"1/2/70", "19700102"},
         // Calendar limits.
-        DateCase{"29.02.2024", QuoteDate{2024, 2, 29}}, DateCase{"29.02.2026", std::nullopt},
-        DateCase{"29.02.2000", QuoteDate{2000, 2, 29}}, DateCase{"29.02.2100", std::nullopt},
-        DateCase{"31.04.2026", std::nullopt}, DateCase{"00.12.2026", std::nullopt},
-        DateCase{"13.13.2026", std::nullopt}, DateCase{"2026-12-32", std::nullopt},
-        DateCase{"1.1.1899", std::nullopt},
+        {"29.02.2024", "20240229"},
+        {"29.02.2026", ""},
+        {"29.02.2000", "20000229"},
+        {"29.02.2100", ""},
+        {"31.04.2026", ""},
+        {"00.12.2026", ""},
+        {"13.13.2026", ""},
+        {"2026-12-32", ""},
+        {"1.1.1899", ""},
         // Not dates.
-        DateCase{"", std::nullopt}, DateCase{"today", std::nullopt}, DateCase{"7 Ju 2026", std::nullopt},
-        DateCase{"7 Dec", std::nullopt}, DateCase{"7 Dec Jan 2026", std::nullopt},
-        DateCase{"2026-12", std::nullopt}, DateCase{"1.2.3.4", std::nullopt},
-        DateCase{"2026-12-07x", std::nullopt}, DateCase{"7th", std::nullopt},
-        DateCase{"7 th Dec 2026", std::nullopt}, DateCase{"123.12.2026", std::nullopt},
-        DateCase{"07.12.202", std::nullopt}, DateCase{"999999999999", std::nullopt},
-        DateCase{"2026-123-7", std::nullopt}, DateCase{"7 Dec 20266", std::nullopt}),
-    [](const auto& info) { return CaseName(info.index, info.param.text); });
+        {"", ""},
+        {"today", ""},
+        {"7 Ju 2026", ""},
+        {"7 Dec", ""},
+        {"7 Dec Jan 2026", ""},
+        {"2026-12", ""},
+        {"1.2.3.4", ""},
+        {"2026-12-07x", ""},
+        {"7th", ""},
+        {"7 th Dec 2026", ""},
+        {"123.12.2026", ""},
+        {"07.12.202", ""},
+        {"999999999999", ""},
+        {"2026-123-7", ""},
+        {"7 Dec 20266", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Read(c.text), c.date) << '"' << c.text << '"';
+}
 
 TEST(QuoteDate, DayNumbersAndCompactText) {
     struct Case {
@@ -83,8 +92,9 @@ TEST(QuoteDate, DayNumbersAndCompactText) {
     }
 }
 
-TEST(QuoteBars, AFutureFollowsItsIndexInWholePoints) {
-    for (int day = 1; day <= 28; day += 9) {
+TEST(QuoteBars, AFutureFollowsItsIndexInWholePointsAndTheIndexTradesInHundredths) {
+    int wholeIndexPrices = 0, fractionalIndexPrices = 0;
+    for (int day = 1; day <= 28; day += 3) {
         QuoteDate date{2026, 2, day};
         auto index = SessionBars("W20", date, 5);
         auto future = SessionBars("FW20", date, 5);
@@ -92,11 +102,15 @@ TEST(QuoteBars, AFutureFollowsItsIndexInWholePoints) {
         for (std::size_t i = 0; i < index.size(); ++i) {
             for (auto price : {future[i].open, future[i].high, future[i].low, future[i].close})
                 EXPECT_EQ(price % 100, 0) << date.Compact();
+            for (auto price : {index[i].open, index[i].high, index[i].low, index[i].close})
+                (price % 100 == 0 ? wholeIndexPrices : fractionalIndexPrices)++;
             // Above the index, but only by a few points.
             EXPECT_GT(future[i].close, index[i].close - 500) << date.Compact() << " bar " << i;
             EXPECT_LT(future[i].close, index[i].close + 2000) << date.Compact() << " bar " << i;
         }
     }
+    EXPECT_GT(wholeIndexPrices, 0);
+    EXPECT_GT(fractionalIndexPrices, wholeIndexPrices * 10);
 }
 
 }  // namespace
