@@ -45,14 +45,6 @@ protected:
     TIdCookieManager manager_;
 };
 
-TEST_F(CookieStore, SessionCookieGoesBackToItsHost) {
-    manager_.AddSetCookie("SID=abc; path=/; expires=" + InDays(10), "a.b.c");
-    EXPECT_EQ(Stored(manager_), "a.b.c:SID=abc");
-    EXPECT_EQ(Header(manager_, "http://a.b.c/x/"), "SID=abc");
-    EXPECT_EQ(Header(manager_, "http://A.B.C/x/"), "SID=abc");
-    EXPECT_EQ(Header(manager_, "http://other.c/x/"), "");
-}
-
 TEST_F(CookieStore, DomainDecidesWhichHostsGetACookie) {
     const struct {
         const char* setCookie;
@@ -69,6 +61,8 @@ TEST_F(CookieStore, DomainDecidesWhichHostsGetACookie) {
         {"a=1; path=/", "a.b", "a.b:a=1", "xa.b.evil", false},
         {"a=1; path=/", "a.b", "a.b:a=1", "xa.b", false},
         {"a=1; path=/", "a.b", "a.b:a=1", "www.a.b", true},
+        {"a=1; path=/", "a.b.c", "a.b.c:a=1", "A.B.C", true},
+        {"a=1; path=/", "a.b.c", "a.b.c:a=1", "other.c", false},
         {"a=1; path=/; domain=b.c", "a.b.c", "", "a.b.c", false},
         {"a=1; path=/; domain=.c", "a.b.c", "", "a.b.c", false},
         {"a=1; path=/; domain=.com", "a.com", "", "b.com", false},

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "base/DateTime.h"
 #include "base/Exception.h"
 #include "http/InternetDate.h"
@@ -12,6 +14,13 @@ namespace w20 {
 namespace {
 
 using test::ScopedTimeZone;
+
+template <class Cookie = TIdCookieRFC2109>
+std::unique_ptr<Cookie> Parsed(const std::string& text) {
+    auto cookie = std::make_unique<Cookie>();
+    cookie->ParseCookieText(text);
+    return cookie;
+}
 
 TEST(TIdCookie, ParsesThePairAndTheAttributes) {
     const struct {
@@ -40,14 +49,13 @@ TEST(TIdCookie, ParsesThePairAndTheAttributes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        TIdCookieRFC2109 cookie;
-        cookie.ParseCookieText(c.text);
-        EXPECT_EQ(cookie.CookieText(), c.text);
-        EXPECT_EQ(cookie.CookieName(), c.name);
-        EXPECT_EQ(cookie.Value(), c.value);
-        EXPECT_EQ(cookie.Path(), c.path);
-        EXPECT_EQ(cookie.Domain(), c.domain);
-        EXPECT_EQ(cookie.Secure(), c.secure);
+        const auto cookie = Parsed(c.text);
+        EXPECT_EQ(cookie->CookieText(), c.text);
+        EXPECT_EQ(cookie->CookieName(), c.name);
+        EXPECT_EQ(cookie->Value(), c.value);
+        EXPECT_EQ(cookie->Path(), c.path);
+        EXPECT_EQ(cookie->Domain(), c.domain);
+        EXPECT_EQ(cookie->Secure(), c.secure);
     }
 }
 
@@ -71,29 +79,21 @@ TEST(TIdCookie, ExpiryAndMaxAgeDecideTheKind) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        TIdCookieRFC2109 cookie;
-        cookie.ParseCookieText(c.text);
-        EXPECT_EQ(cookie.CookieKind(), c.kind);
-        EXPECT_GE(cookie.MaxAge(), c.minMaxAge);
-        EXPECT_LE(cookie.MaxAge(), c.maxMaxAge);
-        EXPECT_EQ(!cookie.Expires().empty(), c.hasExpires);
+        const auto cookie = Parsed(c.text);
+        EXPECT_EQ(cookie->CookieKind(), c.kind);
+        EXPECT_GE(cookie->MaxAge(), c.minMaxAge);
+        EXPECT_LE(cookie->MaxAge(), c.maxMaxAge);
+        EXPECT_EQ(!cookie->Expires().empty(), c.hasExpires);
     }
-    TIdCookieRFC2965 cookie2;
-    cookie2.ParseCookieText("a=1; expires=" + future);
-    EXPECT_EQ(cookie2.CookieKind(), ckRFC2965);
+    EXPECT_EQ(Parsed<TIdCookieRFC2965>("a=1; expires=" + future)->CookieKind(), ckRFC2965);
 }
 
 TEST(TIdCookie, MaxAgeSetsAnExpiryThatReadsBack) {
     ScopedTimeZone zone("Asia/Kolkata");
-    TIdCookieRFC2109 cookie;
-    cookie.ParseCookieText("a=1; max-age=86400");
-    const double days = InternetDateToLocal(cookie.Expires()) - Now();
+    const double days = InternetDateToLocal(Parsed("a=1; max-age=86400")->Expires()) - Now();
     EXPECT_NEAR(days, 1.0, 2 / SecsPerDay);
-
     // Ages past the last date the calendar holds stop there instead of wrapping.
-    TIdCookieRFC2109 forever;
-    forever.ParseCookieText("a=1; max-age=9223372036854775807");
-    EXPECT_GT(InternetDateToLocal(forever.Expires()), MaxDateTime - 1);
+    EXPECT_GT(InternetDateToLocal(Parsed("a=1; max-age=9223372036854775807")->Expires()), MaxDateTime - 1);
 }
 
 TEST(TIdCookie, SetExpiryWorksOutMaxAgeFromTheDate) {
@@ -165,14 +165,10 @@ TEST(TIdCookie, BuildsItsTextForm) {
         {"a=1; expires=Sun, 06 Nov 1994 08:49:37 GMT", "a=1"},
         {"a=1; max-age=-3", "a=1"},
     };
-    for (const auto& c : cases) {
-        TIdCookieRFC2109 cookie;
-        cookie.ParseCookieText(c.text);
-        EXPECT_EQ(cookie.BuildCookieText(), c.expected) << c.text;
-    }
-    TIdCookieRFC2109 aged;
-    aged.ParseCookieText("a=1; max-age=60");
-    EXPECT_EQ(aged.BuildCookieText().rfind("a=1; expires=", 0), 0u) << aged.BuildCookieText();
+    for (const auto& c : cases)
+        EXPECT_EQ(Parsed(c.text)->BuildCookieText(), c.expected) << c.text;
+    const std::string aged = Parsed("a=1; max-age=60")->BuildCookieText();
+    EXPECT_EQ(aged.rfind("a=1; expires=", 0), 0u) << aged;
 }
 
 TEST(TIdCookie, PortListOfSetCookie2) {
@@ -190,15 +186,14 @@ TEST(TIdCookie, PortListOfSetCookie2) {
         {"a=1; Port=8080", {}},
     };
     for (const auto& c : cases) {
-        TIdCookieRFC2965 cookie;
-        cookie.ParseCookieText(c.text);
+        const auto cookie = Parsed<TIdCookieRFC2965>(c.text);
         std::vector<std::int32_t> ports;
-        for (int i = 0; i < cookie.PortCount(); ++i) ports.push_back(cookie.Port(i));
+        for (int i = 0; i < cookie->PortCount(); ++i)
+            ports.push_back(cookie->Port(i));
         EXPECT_EQ(ports, c.ports) << c.text;
     }
-    TIdCookieRFC2965 cookie;
     try {
-        cookie.ParseCookieText("a=1; Port=\"80,abc\"");
+        Parsed<TIdCookieRFC2965>("a=1; Port=\"80,abc\"");
         ADD_FAILURE() << "non-numeric port accepted";
     } catch (const EConvertError& e) {
         EXPECT_EQ(e.Message(), "'abc' is not a valid integer value");
@@ -206,12 +201,12 @@ TEST(TIdCookie, PortListOfSetCookie2) {
 }
 
 TEST(TIdCookie, Rfc2965Attributes) {
-    TIdCookieRFC2965 cookie;
-    cookie.ParseCookieText("a=1; CommentURL=http://h/c; Discard; Comment=c; Version=\"1\"");
-    EXPECT_EQ(cookie.CommentURL(), "http://h/c");
-    EXPECT_TRUE(cookie.Discard());
-    EXPECT_EQ(cookie.Comment(), "c");
-    EXPECT_EQ(cookie.Version(), "\"1\"");
+    const auto cookie =
+        Parsed<TIdCookieRFC2965>("a=1; CommentURL=http://h/c; Discard; Comment=c; Version=\"1\"");
+    EXPECT_EQ(cookie->CommentURL(), "http://h/c");
+    EXPECT_TRUE(cookie->Discard());
+    EXPECT_EQ(cookie->Comment(), "c");
+    EXPECT_EQ(cookie->Version(), "\"1\"");
 }
 
 TEST(TIdCookie, PortEntriesAreSetWithinOneEntryPastTheEnd) {

@@ -58,18 +58,18 @@ std::string Redirect(const std::string& location, const std::string& status = "H
 
 // A chain of `redirects` answers on one connection, each to the next target, then a body.
 Exchange Chain(int redirects, const std::string& outcome) {
-    Exchange row{"ChainOf" + std::to_string(redirects), "http://$/r0", {{}}, outcome, {""}};
+    std::vector<std::string> answers;
+    std::string requests;
     for (int i = 0; i < redirects; ++i) {
-        for (test::ScriptStep& step : Answer(Redirect("/r" + std::to_string(i + 1))))
-            row.scripts[0].push_back(step);
-        row.requests[0] += Req("/r" + std::to_string(i));
+        answers.push_back(Redirect("/r" + std::to_string(i + 1)));
+        requests += Req("/r" + std::to_string(i));
     }
+    // The redirect limit is 15: a fifteenth redirect is not followed.
     if (redirects < 15) {
-        for (test::ScriptStep& step : Answer(test::HttpOk("end of chain")))
-            row.scripts[0].push_back(step);
-        row.requests[0] += Req("/r" + std::to_string(redirects));
+        answers.push_back(test::HttpOk("end of chain"));
+        requests += Req("/r" + std::to_string(redirects));
     }
-    return row;
+    return {"ChainOf" + std::to_string(redirects), "http://$/r0", {Answers(answers)}, outcome, {requests}};
 }
 
 const std::string ChunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <future>
+#include <vector>
 
 namespace w20 {
 namespace {
@@ -13,45 +14,43 @@ using namespace std::chrono_literals;
 // Runs `step` on another thread; the future is ready once it has returned.
 std::future<void> OnOtherThread(std::function<void()> step) { return std::async(std::launch::async, step); }
 
-TEST(ReadWriteLock, ReadersShareTheLock) {
-    ReadWriteLock lock;
-    lock.BeginRead();
-    auto other = OnOtherThread([&] {
-        lock.BeginRead();
-        lock.EndRead();
-    });
-    EXPECT_EQ(other.wait_for(5s), std::future_status::ready);
-    lock.EndRead();
-}
-
-TEST(ReadWriteLock, WriterKeepsOthersOutUntilItIsDone) {
-    ReadWriteLock lock;
-    lock.BeginWrite();
-    auto reader = OnOtherThread([&] {
-        lock.BeginRead();
-        lock.EndRead();
-    });
-    auto writer = OnOtherThread([&] {
+// Takes the lock for reading or writing and lets it go again.
+void Take(ReadWriteLock& lock, bool write) {
+    if (write) {
         lock.BeginWrite();
         lock.EndWrite();
-    });
-    EXPECT_EQ(reader.wait_for(50ms), std::future_status::timeout);
-    EXPECT_EQ(writer.wait_for(1ms), std::future_status::timeout);
-    lock.EndWrite();
-    EXPECT_EQ(reader.wait_for(5s), std::future_status::ready);
-    EXPECT_EQ(writer.wait_for(5s), std::future_status::ready);
+    } else {
+        lock.BeginRead();
+        lock.EndRead();
+    }
 }
 
-TEST(ReadWriteLock, WriterWaitsForReaders) {
-    ReadWriteLock lock;
-    lock.BeginRead();
-    auto writer = OnOtherThread([&] {
-        lock.BeginWrite();
-        lock.EndWrite();
-    });
-    EXPECT_EQ(writer.wait_for(50ms), std::future_status::timeout);
-    lock.EndRead();
-    EXPECT_EQ(writer.wait_for(5s), std::future_status::ready);
+TEST(ReadWriteLock, ReadersShareTheLockAndAWriterKeepsOthersOut) {
+    const struct {
+        const char* what;
+        bool heldForWriting;
+        std::vector<bool> othersWrite;
+        bool othersWait;
+    } cases[] = {
+        {"readers share", false, {false}, false},
+        {"a writer waits for readers", false, {true}, true},
+        {"a writer keeps readers and writers out until it is done", true, {false, true}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReadWriteLock lock;
+        c.heldForWriting ? lock.BeginWrite() : lock.BeginRead();
+        std::vector<std::future<void>> others;
+        for (bool write : c.othersWrite)
+            others.push_back(OnOtherThread([&lock, write] { Take(lock, write); }));
+        for (auto& other : others) {
+            EXPECT_EQ(other.wait_for(c.othersWait ? 50ms : 5s),
+                      c.othersWait ? std::future_status::timeout : std::future_status::ready);
+        }
+        c.heldForWriting ? lock.EndWrite() : lock.EndRead();
+        for (auto& other : others)
+            EXPECT_EQ(other.wait_for(5s), std::future_status::ready);
+    }
 }
 
 TEST(ReadWriteLock, WritingThreadTakesItAgain) {
@@ -61,10 +60,7 @@ TEST(ReadWriteLock, WritingThreadTakesItAgain) {
     lock.BeginRead();
     lock.EndRead();
     lock.EndWrite();
-    auto other = OnOtherThread([&] {
-        lock.BeginRead();
-        lock.EndRead();
-    });
+    auto other = OnOtherThread([&] { Take(lock, false); });
     // Still held once.
     EXPECT_EQ(other.wait_for(50ms), std::future_status::timeout);
     lock.EndWrite();
