@@ -15,9 +15,11 @@ constexpr int FrameBottom = 3;
 
 TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int columns, QWidget* parent)
     : QGroupBox(caption, parent), columns_(columns) {
-    for (int i = 0; i < items.size(); ++i) buttons_.addButton(new QRadioButton(items[i], this), i);
+    for (int i = 0; i < items.size(); ++i)
+        buttons_.addButton(new QRadioButton(items[i], this), i);
     connect(&buttons_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-        if (checked) emit Click();
+        if (checked)
+            emit Click();
     });
 }
 
@@ -38,15 +40,16 @@ void TRadioGroup::resizeEvent(QResizeEvent* event) {
 
 void TRadioGroup::LayoutItems() {
     const QList<QAbstractButton*> items = buttons_.buttons();
-    if (items.isEmpty()) return;
+    if (items.isEmpty())
+        return;
     const int rows = (static_cast<int>(items.size()) + columns_ - 1) / columns_;
     const int columnWidth = (width() - FrameLeft) / columns_;
     const int rowHeight = (height() - CaptionHeight - FrameBottom) / rows;
     for (int i = 0; i < items.size(); ++i) {
         const int column = i / rows;
         const int row = i % rows;
-        items[i]->setGeometry(FrameLeft + column * columnWidth, CaptionHeight + row * rowHeight, columnWidth - 2,
-                              rowHeight);
+        items[i]->setGeometry(FrameLeft + column * columnWidth, CaptionHeight + row * rowHeight,
+                              columnWidth - 2, rowHeight);
     }
 }
 
@@ -62,7 +65,8 @@ TLinkLabel::TLinkLabel(const QString& caption, bool underlined, QWidget* parent)
 
 void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit Click();
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit Click();
 }
 
 }  // namespace w20

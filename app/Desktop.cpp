@@ -12,7 +12,8 @@
 namespace w20 {
 
 std::string BoxMessage(const std::string& message) {
-    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
+        return message + ".";
     return message;
 }
 

@@ -47,7 +47,8 @@ Label* PlaceLabel(Label* label, int left, int top) {
     return label;
 }
 
-QFrame* MakeBevel(QWidget* parent, const char* name, QFrame::Shadow shadow, int left, int top, int width, int height) {
+QFrame* MakeBevel(QWidget* parent, const char* name, QFrame::Shadow shadow, int left, int top, int width,
+                  int height) {
     auto* bevel = new QFrame(parent);
     bevel->setObjectName(name);
     bevel->setFrameStyle(QFrame::Panel | shadow);
@@ -72,7 +73,8 @@ QIcon WindowIcon() {
     QPainter painter(&pixmap);
     painter.fillRect(0, 0, 32, 32, QColor(0, 0, 128));
     const int heights[] = {10, 16, 13, 22, 18, 26};
-    for (int i = 0; i < 6; ++i) painter.fillRect(3 + i * 5, 29 - heights[i], 3, heights[i], QColor(255, 255, 0));
+    for (int i = 0; i < 6; ++i)
+        painter.fillRect(3 + i * 5, 29 - heights[i], 3, heights[i], QColor(255, 255, 0));
     return QIcon(pixmap);
 }
 
@@ -82,8 +84,10 @@ QString LongTimeFormat() {
     QString kept;
     bool quoted = false;
     for (const QChar c : format) {
-        if (c == u'\'') quoted = !quoted;
-        if (quoted || c != u't') kept += c;
+        if (c == u'\'')
+            quoted = !quoted;
+        if (quoted || c != u't')
+            kept += c;
     }
     return kept.trimmed();
 }
@@ -110,10 +114,12 @@ TForm1::~TForm1() = default;
 void TForm1::CreateControls() {
     Label1 = PlaceLabel(new QLabel(this), 8, 32);
     Label3 = PlaceLabel(new QLabel("FW20 - last", this), 16, 8);
-    Label4 = PlaceLabel(new QLabel(QString::fromUtf8("dzisiejsze dane można ściągać dopiero po sesji"), this), 13, 208);
+    Label4 = PlaceLabel(new QLabel(QString::fromUtf8("dzisiejsze dane można ściągać dopiero po sesji"), this),
+                        13, 208);
     Label5 = PlaceLabel(new TLinkLabel(FromWindows1250(AuthorWebPage), true, this), 260, 175);
     Label6 = PlaceLabel(new TLinkLabel(FromWindows1250(AuthorMail), false, this), 328, 190);
-    Label7 = PlaceLabel(new QLabel(QString::fromUtf8("Dane z poprzednich dni są dostępne cały czas"), this), 13, 192);
+    Label7 = PlaceLabel(new QLabel(QString::fromUtf8("Dane z poprzednich dni są dostępne cały czas"), this),
+                        13, 192);
     Bevel2 = MakeBevel(this, "Bevel2", QFrame::Raised, 256, 168, 176, 5);
     Bevel3 = MakeBevel(this, "Bevel3", QFrame::Raised, 256, 224, 176, 5);
     Bevel1 = MakeBevel(this, "Bevel1", QFrame::Sunken, 8, 4, 433, 21);
@@ -153,12 +159,21 @@ void TForm1::CreateControls() {
     IdHTTP1 = std::make_unique<TIdHTTP>();
     ConfigureQuoteClient(*IdHTTP1);
 
-    const std::pair<QWidget*, const char*> names[] = {
-        {Label1, "Label1"},       {Label3, "Label3"},         {Label4, "Label4"},           {Label5, "Label5"},
-        {Label6, "Label6"},       {Label7, "Label7"},         {Label2, "Label2"},           {Label10, "Label10"},
-        {Button1, "Button1"},     {RichEdit1, "RichEdit1"},   {RadioGroup1, "RadioGroup1"}, {RadioGroup2, "RadioGroup2"},
-        {DateTimePicker1, "DateTimePicker1"}};
-    for (const auto& [control, name] : names) control->setObjectName(name);
+    const std::pair<QWidget*, const char*> names[] = {{Label1, "Label1"},
+                                                      {Label3, "Label3"},
+                                                      {Label4, "Label4"},
+                                                      {Label5, "Label5"},
+                                                      {Label6, "Label6"},
+                                                      {Label7, "Label7"},
+                                                      {Label2, "Label2"},
+                                                      {Label10, "Label10"},
+                                                      {Button1, "Button1"},
+                                                      {RichEdit1, "RichEdit1"},
+                                                      {RadioGroup1, "RadioGroup1"},
+                                                      {RadioGroup2, "RadioGroup2"},
+                                                      {DateTimePicker1, "DateTimePicker1"}};
+    for (const auto& [control, name] : names)
+        control->setObjectName(name);
     Timer1->setObjectName("Timer1");
 
     setTabOrder(Button1, RichEdit1);
@@ -195,26 +210,36 @@ void TForm1::FormCreate() {
 }
 
 std::string TForm1::PreviewText() const {
-    return "Podgl\xB9" "d danych " + intervalText_ + " minutowych (plik \"vor" + intervalText_ + ".txt\").";
+    return "Podgl\xB9"
+           "d danych " +
+           intervalText_ + " minutowych (plik \"vor" + intervalText_ + ".txt\").";
 }
 
 void TForm1::RadioGroup1Click() {
     static const char* const intervals[] = {"5", "15", "30"};
     const int item = RadioGroup1->ItemIndex();
-    if (item >= 0 && item < 3) intervalText_ = intervals[item];
+    if (item >= 0 && item < 3)
+        intervalText_ = intervals[item];
     SetCaption(Label1, PreviewText());
 }
 
-void TForm1::Label5Click() { desktop_.OpenAddress("http://" + AuthorWebPage); }
+void TForm1::Label5Click() {
+    desktop_.OpenAddress("http://" + AuthorWebPage);
+}
 
-void TForm1::Label6Click() { desktop_.OpenAddress("mailto:" + AuthorMail + "?subject=Korvane RT project"); }
+void TForm1::Label6Click() {
+    desktop_.OpenAddress("mailto:" + AuthorMail + "?subject=Korvane RT project");
+}
 
-void TForm1::Label10Click() { desktop_.OpenAddress("http://" + ProviderHost); }
+void TForm1::Label10Click() {
+    desktop_.OpenAddress("http://" + ProviderHost);
+}
 
 void TForm1::Timer1Timer() {
     // A Start click handled at one of the cycle's event-processing points is ignored: two cycles
     // would share the text area and the export files.
-    if (cycleRunning_) return;
+    if (cycleRunning_)
+        return;
     Timer1->stop();
     cycleRunning_ = true;
     try {
@@ -235,7 +260,9 @@ std::string TForm1::text() const {
 }
 
 // The editor starts a new line at CR LF, at a lone LF and at a lone CR.
-void TForm1::setText(const std::string& bytes) { RichEdit1->setPlainText(FromWindows1250(bytes)); }
+void TForm1::setText(const std::string& bytes) {
+    RichEdit1->setPlainText(FromWindows1250(bytes));
+}
 
 int TForm1::lineCount() const {
     const QTextDocument* document = RichEdit1->document();
@@ -243,7 +270,8 @@ int TForm1::lineCount() const {
 }
 
 std::string TForm1::line(int index) const {
-    if (index < 0 || index >= lineCount()) return {};
+    if (index < 0 || index >= lineCount())
+        return {};
     const QString text = RichEdit1->document()->findBlockByNumber(index).text();
     return ToWindows1250(text.left(static_cast<qsizetype>(MaxLineLength)));
 }
@@ -251,7 +279,7 @@ std::string TForm1::line(int index) const {
 void TForm1::setCaret(int position) {
     const QTextDocument* document = RichEdit1->document();
     int at = document->characterCount() - 1;  // past the end: the end
-    int lineStart = 0;                         // where the block starts in text()
+    int lineStart = 0;                        // where the block starts in text()
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         const int length = block.length() - 1;
         // Up to and including the position between CR and LF, which falls on the line's end.
@@ -271,17 +299,29 @@ void TForm1::setCaret(int position) {
     RichEdit1->ensureCursorVisible();
 }
 
-void TForm1::setCaption(const std::string& text) { setWindowTitle(FromWindows1250(text)); }
+void TForm1::setCaption(const std::string& text) {
+    setWindowTitle(FromWindows1250(text));
+}
 
-void TForm1::setLastFuturesLine(const std::string& text) { SetCaption(Label3, text); }
+void TForm1::setLastFuturesLine(const std::string& text) {
+    SetCaption(Label3, text);
+}
 
-void TForm1::repaintNow() { repaint(); }
+void TForm1::repaintNow() {
+    repaint();
+}
 
-void TForm1::processEvents() { QCoreApplication::processEvents(); }
+void TForm1::processEvents() {
+    QCoreApplication::processEvents();
+}
 
-int TForm1::intervalIndex() const { return RadioGroup1->ItemIndex(); }
+int TForm1::intervalIndex() const {
+    return RadioGroup1->ItemIndex();
+}
 
-int TForm1::formatIndex() const { return RadioGroup2->ItemIndex(); }
+int TForm1::formatIndex() const {
+    return RadioGroup2->ItemIndex();
+}
 
 std::string TForm1::shortDateText() const {
     return ToWindows1250(QLocale::system().toString(DateTimePicker1->date(), QLocale::ShortFormat));
@@ -291,6 +331,8 @@ std::string TForm1::longTimeText() const {
     return ToWindows1250(QLocale::system().toString(QTime::currentTime(), LongTimeFormat()));
 }
 
-void TForm1::T1Execute() { w20::T1Execute(*this, config_, *IdHTTP1); }
+void TForm1::T1Execute() {
+    w20::T1Execute(*this, config_, *IdHTTP1);
+}
 
 }  // namespace w20

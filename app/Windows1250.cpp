@@ -31,8 +31,10 @@ constexpr std::array<char16_t, 128> UpperHalf = {
 const std::array<std::uint8_t, 65536>& ReverseTable() {
     static const auto table = [] {
         std::array<std::uint8_t, 65536> reverse{};
-        for (unsigned byte = 1; byte < 0x80; ++byte) reverse[byte] = static_cast<std::uint8_t>(byte);
-        for (unsigned i = 0; i < UpperHalf.size(); ++i) reverse[UpperHalf[i]] = static_cast<std::uint8_t>(0x80 + i);
+        for (unsigned byte = 1; byte < 0x80; ++byte)
+            reverse[byte] = static_cast<std::uint8_t>(byte);
+        for (unsigned i = 0; i < UpperHalf.size(); ++i)
+            reverse[UpperHalf[i]] = static_cast<std::uint8_t>(0x80 + i);
         return reverse;
     }();
     return table;
@@ -56,7 +58,8 @@ std::string ToWindows1250(const QString& text) {
     bytes.reserve(static_cast<std::size_t>(text.size()));
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i].unicode();
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
         const std::uint8_t byte = reverse[unit];
         bytes.push_back(unit == 0 ? '\0' : static_cast<char>(byte == 0 ? '?' : byte));
     }

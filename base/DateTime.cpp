@@ -18,7 +18,9 @@ std::int64_t DaysBeforeYear(int year) {
 
 }  // namespace
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeapYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -30,7 +32,8 @@ bool TryEncodeDate(int year, int month, int day, TDateTime& value) {
         return false;
     }
     std::int64_t days = DaysBeforeYear(year);
-    for (int m = 1; m < month; ++m) days += DaysInMonth(year, m);
+    for (int m = 1; m < month; ++m)
+        days += DaysInMonth(year, m);
     days += day - 1;
     value = static_cast<double>(days - DateDelta);
     return true;
@@ -47,7 +50,8 @@ bool TryEncodeTime(int hour, int minute, int second, int millisecond, TDateTime&
 
 TDateTime EncodeDate(int year, int month, int day) {
     TDateTime value = 0;
-    if (!TryEncodeDate(year, month, day, value)) throw EConvertError("Invalid argument to date encode");
+    if (!TryEncodeDate(year, month, day, value))
+        throw EConvertError("Invalid argument to date encode");
     return value;
 }
 
@@ -61,18 +65,21 @@ TDateTime EncodeTime(int hour, int minute, int second, int millisecond) {
 
 DateParts DecodeDate(TDateTime value) {
     // Outside years 1 to 9999 (or not a number) there is no date to give.
-    if (!(value >= MinDateTime && value < MaxDateTime + 1)) return DateParts{0, 0, 0};
+    if (!(value >= MinDateTime && value < MaxDateTime + 1))
+        return DateParts{0, 0, 0};
     // Civil-from-days over the 400-year Gregorian cycle.
     std::int64_t days = static_cast<std::int64_t>(std::floor(value)) + DateDelta;  // days since 0001-01-01
     const std::int64_t cycles400 = days / 146097;
     days %= 146097;
     std::int64_t cycles100 = days / 36524;
-    if (cycles100 == 4) cycles100 = 3;
+    if (cycles100 == 4)
+        cycles100 = 3;
     days -= cycles100 * 36524;
     const std::int64_t cycles4 = days / 1461;
     days %= 1461;
     std::int64_t years = days / 365;
-    if (years == 4) years = 3;
+    if (years == 4)
+        years = 3;
     days -= years * 365;
     DateParts parts{};
     parts.year = static_cast<int>(cycles400 * 400 + cycles100 * 100 + cycles4 * 4 + years + 1);
@@ -86,10 +93,12 @@ DateParts DecodeDate(TDateTime value) {
 }
 
 TimeParts DecodeTime(TDateTime value) {
-    if (!std::isfinite(value)) return TimeParts{0, 0, 0, 0};
+    if (!std::isfinite(value))
+        return TimeParts{0, 0, 0, 0};
     const double fraction = value - std::floor(value);
     auto ms = static_cast<std::int64_t>(std::llround(fraction * MSecsPerDay));
-    if (ms >= static_cast<std::int64_t>(MSecsPerDay)) ms = static_cast<std::int64_t>(MSecsPerDay) - 1;
+    if (ms >= static_cast<std::int64_t>(MSecsPerDay))
+        ms = static_cast<std::int64_t>(MSecsPerDay) - 1;
     TimeParts parts{};
     parts.millisecond = static_cast<int>(ms % 1000);
     ms /= 1000;
@@ -110,13 +119,15 @@ std::int64_t DateTimeToUnix(TDateTime value) {
 
 TDateTime LocalDateTime(std::time_t moment) {
     std::tm local{};
-    if (localtime_r(&moment, &local) == nullptr) return UnixToDateTime(moment);
+    if (localtime_r(&moment, &local) == nullptr)
+        return UnixToDateTime(moment);
     return UnixToDateTime(static_cast<std::int64_t>(moment) + local.tm_gmtoff);
 }
 
 bool LocalUtcOffset(std::time_t moment, long& secondsEast) {
     std::tm local{};
-    if (localtime_r(&moment, &local) == nullptr) return false;
+    if (localtime_r(&moment, &local) == nullptr)
+        return false;
     secondsEast = local.tm_gmtoff;
     return true;
 }
@@ -129,6 +140,8 @@ TDateTime Now() {
     return LocalDateTime(seconds) + static_cast<double>(millis) / MSecsPerDay;
 }
 
-TDateTime Date() { return std::floor(Now()); }
+TDateTime Date() {
+    return std::floor(Now());
+}
 
 }  // namespace w20

@@ -5,22 +5,31 @@
 namespace w20 {
 namespace {
 
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsTrimmed(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 }  // namespace
 
 std::size_t Pos(std::string_view part, std::string_view text) {
-    if (part.empty()) return 0;
+    if (part.empty())
+        return 0;
     const std::size_t found = text.find(part);
     return found == std::string_view::npos ? 0 : found + 1;
 }
 
 std::string Copy(std::string_view text, std::size_t index, std::size_t count) {
-    if (index < 1) index = 1;
-    if (index > text.size()) return {};
+    if (index < 1)
+        index = 1;
+    if (index > text.size())
+        return {};
     return std::string(text.substr(index - 1, count));
 }
 
@@ -31,11 +40,14 @@ std::string TrimLeft(std::string_view text) {
 
 std::string TrimRight(std::string_view text) {
     std::size_t end = text.size();
-    while (end > 0 && IsTrimmed(text[end - 1])) --end;
+    while (end > 0 && IsTrimmed(text[end - 1]))
+        --end;
     return std::string(text.substr(0, end));
 }
 
-std::string Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
+std::string Trim(std::string_view text) {
+    return TrimLeft(TrimRight(text));
+}
 
 std::string UpperCase(std::string_view text) {
     std::string result(text);
@@ -50,8 +62,8 @@ std::string LowerCase(std::string_view text) {
 }
 
 bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
 bool StartsText(std::string_view prefix, std::string_view text) {

@@ -17,7 +17,9 @@ namespace {
 constexpr std::size_t BlockSize = 64 * 1024;
 constexpr char CtrlZ = '\x1a';
 
-[[noreturn]] void RaiseErrno() { throw EInOutError(IoErrorCodeFromErrno(errno)); }
+[[noreturn]] void RaiseErrno() {
+    throw EInOutError(IoErrorCodeFromErrno(errno));
+}
 
 std::string DirectoryOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -27,7 +29,8 @@ std::string DirectoryOf(const std::string& path) {
 // Export files are often links into the charting program's folder: write through the link.
 std::string ResolveLink(const std::string& name) {
     struct stat info {};
-    if (lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return name;
+    if (lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return name;
     char resolved[PATH_MAX];
     return realpath(name.c_str(), resolved) != nullptr ? std::string(resolved) : name;
 }
@@ -41,40 +44,59 @@ std::string RandomSuffix() {
 
 std::string IoErrorMessage(int code) {
     switch (code) {
-        case 2: return "File not found";
-        case 3: return "Invalid filename";
-        case 4: return "Too many open files";
-        case 5: return "File access denied";
-        case 100: return "Read beyond end of file";
-        case 101: return "Disk full";
-        case 106: return "Invalid numeric input";
-        default: return Format("I/O error %d", code);
+        case 2:
+            return "File not found";
+        case 3:
+            return "Invalid filename";
+        case 4:
+            return "Too many open files";
+        case 5:
+            return "File access denied";
+        case 100:
+            return "Read beyond end of file";
+        case 101:
+            return "Disk full";
+        case 106:
+            return "Invalid numeric input";
+        default:
+            return Format("I/O error %d", code);
     }
 }
 
 int IoErrorCodeFromErrno(int error) {
     switch (error) {
-        case ENOENT: return 2;
+        case ENOENT:
+            return 2;
         case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP:
-        case EINVAL: return 3;
+        case EINVAL:
+            return 3;
         case EMFILE:
-        case ENFILE: return 4;
+        case ENFILE:
+            return 4;
         case EACCES:
         case EPERM:
         case EROFS:
         case EISDIR:
-        case ETXTBSY: return 5;
-        case EBADF: return 6;
-        case ENOMEM: return 8;
-        case EXDEV: return 17;
-        case EBUSY: return 32;
-        case EEXIST: return 80;
+        case ETXTBSY:
+            return 5;
+        case EBADF:
+            return 6;
+        case ENOMEM:
+            return 8;
+        case EXDEV:
+            return 17;
+        case EBUSY:
+            return 32;
+        case EEXIST:
+            return 80;
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return 101;
-        default: return 1117;  // the platform's generic device I/O error
+        case EFBIG:
+            return 101;
+        default:
+            return 1117;  // the platform's generic device I/O error
     }
 }
 
@@ -82,7 +104,8 @@ EInOutError::EInOutError(int code) : Exception(IoErrorMessage(code)), code_(code
 
 TextFileReader::TextFileReader(const std::string& name) {
     fd_ = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) RaiseErrno();
+    if (fd_ < 0)
+        RaiseErrno();
     struct stat info {};
     if (fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
         close(fd_);
@@ -92,12 +115,15 @@ TextFileReader::TextFileReader(const std::string& name) {
 }
 
 TextFileReader::~TextFileReader() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0)
+        close(fd_);
 }
 
 bool TextFileReader::Fill() {
-    if (ended_) return false;
-    if (next_ < buffer_.size()) return true;
+    if (ended_)
+        return false;
+    if (next_ < buffer_.size())
+        return true;
     buffer_.resize(BlockSize);
     next_ = 0;
     ssize_t got;
@@ -109,35 +135,43 @@ bool TextFileReader::Fill() {
         RaiseErrno();
     }
     buffer_.resize(static_cast<std::size_t>(got));
-    if (got == 0) ended_ = true;
+    if (got == 0)
+        ended_ = true;
     return got > 0;
 }
 
-bool TextFileReader::Eof() { return !Fill() || buffer_[next_] == CtrlZ; }
+bool TextFileReader::Eof() {
+    return !Fill() || buffer_[next_] == CtrlZ;
+}
 
 std::string TextFileReader::ReadLine() {
     std::string line;
     while (Fill()) {
         const std::size_t start = next_;
-        while (next_ < buffer_.size() && buffer_[next_] != '\r' && buffer_[next_] != CtrlZ) ++next_;
+        while (next_ < buffer_.size() && buffer_[next_] != '\r' && buffer_[next_] != CtrlZ)
+            ++next_;
         line.append(buffer_, start, next_ - start);
-        if (next_ == buffer_.size()) continue;
+        if (next_ == buffer_.size())
+            continue;
         if (buffer_[next_] == CtrlZ) {
             ended_ = true;
             break;
         }
         ++next_;  // the CR; a LF right after it belongs to the same line end
-        if (Fill() && buffer_[next_] == '\n') ++next_;
+        if (Fill() && buffer_[next_] == '\n')
+            ++next_;
         break;
     }
     return line;
 }
 
 void TextFileReader::Close() {
-    if (fd_ < 0) return;
+    if (fd_ < 0)
+        return;
     const int fd = fd_;
     fd_ = -1;
-    if (close(fd) != 0) RaiseErrno();
+    if (close(fd) != 0)
+        RaiseErrno();
 }
 
 TextFileWriter::TextFileWriter(const std::string& name) : target_(ResolveLink(name)) {
@@ -159,20 +193,25 @@ TextFileWriter::TextFileWriter(const std::string& name) : target_(ResolveLink(na
     }
 }
 
-TextFileWriter::~TextFileWriter() { Discard(); }
+TextFileWriter::~TextFileWriter() {
+    Discard();
+}
 
 void TextFileWriter::WriteLine(std::string_view line) {
-    if (fd_ < 0) throw EInOutError(103);  // "file not open"
+    if (fd_ < 0)
+        throw EInOutError(103);  // "file not open"
     pending_.append(line);
     pending_.append("\r\n");
-    if (pending_.size() >= BlockSize) Flush();
+    if (pending_.size() >= BlockSize)
+        Flush();
 }
 
 void TextFileWriter::Flush() {
     std::size_t done = 0;
     while (done < pending_.size()) {
         const ssize_t put = write(fd_, pending_.data() + done, pending_.size() - done);
-        if (put < 0 && errno == EINTR) continue;
+        if (put < 0 && errno == EINTR)
+            continue;
         if (put < 0) {
             const int error = errno;
             Discard();
@@ -184,15 +223,19 @@ void TextFileWriter::Flush() {
 }
 
 void TextFileWriter::Close() {
-    if (fd_ < 0) throw EInOutError(103);
+    if (fd_ < 0)
+        throw EInOutError(103);
     Flush();
     struct stat old {};
-    if (stat(target_.c_str(), &old) == 0) fchmod(fd_, old.st_mode & 07777);
+    if (stat(target_.c_str(), &old) == 0)
+        fchmod(fd_, old.st_mode & 07777);
     const int fd = fd_;
     fd_ = -1;
     int error = fsync(fd) == 0 ? 0 : errno;
-    if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && rename(temporary_.c_str(), target_.c_str()) != 0) error = errno;
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && rename(temporary_.c_str(), target_.c_str()) != 0)
+        error = errno;
     if (error != 0) {
         Discard();
         throw EInOutError(IoErrorCodeFromErrno(error));
@@ -201,9 +244,11 @@ void TextFileWriter::Close() {
 }
 
 void TextFileWriter::Discard() noexcept {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0)
+        close(fd_);
     fd_ = -1;
-    if (!temporary_.empty()) unlink(temporary_.c_str());
+    if (!temporary_.empty())
+        unlink(temporary_.c_str());
     temporary_.clear();
     pending_.clear();
 }

@@ -45,14 +45,16 @@ void UnregisterAuthenticationMethod(const std::string& scheme) {
     Registry& registry = TheRegistry();
     std::lock_guard lock(registry.mutex);
     const auto found = FindIn(registry, scheme);
-    if (found != registry.methods.end()) registry.methods.erase(found);
+    if (found != registry.methods.end())
+        registry.methods.erase(found);
 }
 
 std::optional<TIdAuthenticationClass> FindAuthenticationMethod(const std::string& scheme) {
     Registry& registry = TheRegistry();
     std::lock_guard lock(registry.mutex);
     const auto found = FindIn(registry, scheme);
-    if (found == registry.methods.end()) return std::nullopt;
+    if (found == registry.methods.end())
+        return std::nullopt;
     return found->second;
 }
 

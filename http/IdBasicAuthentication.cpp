@@ -24,13 +24,15 @@ TIdAuthWhatsNext TIdBasicAuthentication::Decide() {
         std::string item = rest.substr(0, comma);
         rest = comma == std::string::npos ? std::string() : rest.substr(comma + 2);
         const std::size_t equals = item.find('=');
-        if (equals != std::string::npos) item.replace(equals, 1, ": ");
+        if (equals != std::string::npos)
+            item.replace(equals, 1, ": ");
         authValues_.Add(item);
     }
     const std::string realm = authValues_.Values("realm");
     realm_ = realm.size() >= 2 ? realm.substr(1, realm.size() - 2) : std::string();
 
-    if (currentStep_ != 0) return wnFail;
+    if (currentStep_ != 0)
+        return wnFail;
     ++authRetries_;
     return Username().empty() ? wnAskTheProgram : wnDoRequest;
 }

@@ -29,7 +29,8 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 std::vector<std::string> SplitAttributes(const std::string& text) {
-    if (text.find(';') == std::string::npos) return SplitLines(text);
+    if (text.find(';') == std::string::npos)
+        return SplitLines(text);
     std::vector<std::string> parts;
     std::size_t start = 0;
     for (std::size_t semicolon = text.find(';'); semicolon != std::string::npos;
@@ -37,7 +38,8 @@ std::vector<std::string> SplitAttributes(const std::string& text) {
         parts.push_back(Trim(std::string_view(text).substr(start, semicolon - start)));
         start = semicolon + 1;
     }
-    if (start < text.size()) parts.push_back(Trim(std::string_view(text).substr(start)));
+    if (start < text.size())
+        parts.push_back(Trim(std::string_view(text).substr(start)));
     return parts;
 }
 
@@ -52,7 +54,8 @@ constexpr TDateTime LatestExpiry = MaxDateTime + (SecsPerDay - 1) / SecsPerDay;
 }  // namespace
 
 void TIdNetscapeCookie::ParseCookieText(const std::string& text) {
-    if (text == cookieText_) return;
+    if (text == cookieText_)
+        return;
     cookieText_ = text;
     std::vector<std::string> entries = SplitAttributes(text);
     name_.clear();
@@ -74,8 +77,10 @@ void TIdNetscapeCookie::ParseCookieText(const std::string& text) {
 
 void TIdNetscapeCookie::LoadAttributes(const Attributes& attributes) {
     path_ = AttributeValue(attributes, "PATH");
-    if (!path_.empty() && path_.front() == '"') path_.erase(0, 1);
-    if (!path_.empty() && path_.back() == '"') path_.pop_back();
+    if (!path_.empty() && path_.front() == '"')
+        path_.erase(0, 1);
+    if (!path_.empty() && path_.back() == '"')
+        path_.pop_back();
     SetExpiry(AttributeValue(attributes, "EXPIRES"));
     domain_ = AttributeValue(attributes, "DOMAIN");
     secure_ = HasFlag(attributes, "SECURE");
@@ -93,21 +98,27 @@ std::string TIdNetscapeCookie::AttributeValue(const Attributes& attributes, std:
 
 bool TIdNetscapeCookie::HasFlag(const Attributes& attributes, std::string_view name) {
     for (const std::string& entry : attributes) {
-        if (entry == name) return true;
+        if (entry == name)
+            return true;
     }
     return false;
 }
 
 bool TIdNetscapeCookie::IsValidForHost(const std::string& host) const {
-    if (IsDottedQuad(host)) return domain_ == host;
-    if (IsTopLevelDomain(domain_)) return false;
-    if (IsHostNameText(host)) return IsHostNameText(domain_) ? domain_ == host : domain_ == DomainPart(host);
+    if (IsDottedQuad(host))
+        return domain_ == host;
+    if (IsTopLevelDomain(domain_))
+        return false;
+    if (IsHostNameText(host))
+        return IsHostNameText(domain_) ? domain_ == host : domain_ == DomainPart(host);
     return SameText(domain_, DomainPart(host));
 }
 
 void TIdNetscapeCookie::AppendAttribute(std::string& text, std::string_view name, const std::string& value) {
-    if (value.empty()) return;
-    if (!text.empty()) text += "; ";
+    if (value.empty())
+        return;
+    if (!text.empty())
+        text += "; ";
     text += name;
     text += "=" + value;
 }
@@ -115,9 +126,11 @@ void TIdNetscapeCookie::AppendAttribute(std::string& text, std::string_view name
 std::string TIdNetscapeCookie::BuildCookieText() const {
     std::string text = value_.empty() ? std::string() : name_ + "=" + value_;
     AppendAttribute(text, "path", path_);
-    if (kind_ == ckNetscape) AppendAttribute(text, "expires", expires_);
+    if (kind_ == ckNetscape)
+        AppendAttribute(text, "expires", expires_);
     AppendAttribute(text, "domain", domain_);
-    if (secure_) text += text.empty() ? "secure" : "; secure";
+    if (secure_)
+        text += text.empty() ? "secure" : "; secure";
     return text;
 }
 
@@ -134,7 +147,8 @@ void TIdCookieRFC2109::SetExpiry(const std::string& text) {
 
 void TIdCookieRFC2109::LoadAttributes(const Attributes& attributes) {
     TIdNetscapeCookie::LoadAttributes(attributes);
-    if (!TryStrToInt64(AttributeValue(attributes, "MAX-AGE"), maxAge_)) maxAge_ = -1;
+    if (!TryStrToInt64(AttributeValue(attributes, "MAX-AGE"), maxAge_))
+        maxAge_ = -1;
     version_ = AttributeValue(attributes, "VERSION");
     comment_ = AttributeValue(attributes, "COMMENT");
     if (!expires_.empty()) {
@@ -152,7 +166,8 @@ void TIdCookieRFC2109::LoadAttributes(const Attributes& attributes) {
 
 std::string TIdCookieRFC2109::BuildCookieText() const {
     std::string text = TIdNetscapeCookie::BuildCookieText();
-    if (maxAge_ >= 0 && expires_.empty()) AppendAttribute(text, "max-age", IntToStr(maxAge_));
+    if (maxAge_ >= 0 && expires_.empty())
+        AppendAttribute(text, "max-age", IntToStr(maxAge_));
     AppendAttribute(text, "comment", comment_);
     AppendAttribute(text, "version", version_);
     return text;
@@ -185,7 +200,8 @@ void TIdCookieRFC2965::LoadAttributes(const Attributes& attributes) {
         for (std::size_t i = 1; i < port.size(); ++i) {
             const char c = port[i];
             if (c == ',' || c == ' ' || i == port.size() - 1) {
-                if (!piece.empty()) ports.push_back(StrToInt(piece));
+                if (!piece.empty())
+                    ports.push_back(StrToInt(piece));
                 piece.clear();
             } else {
                 piece += c;
@@ -196,12 +212,14 @@ void TIdCookieRFC2965::LoadAttributes(const Attributes& attributes) {
 }
 
 std::int32_t TIdCookieRFC2965::Port(int index) const {
-    if (index < 0 || index >= PortCount()) throw EIdException("Index out of range.");
+    if (index < 0 || index >= PortCount())
+        throw EIdException("Index out of range.");
     return ports_[static_cast<std::size_t>(index)];
 }
 
 void TIdCookieRFC2965::SetPort(int index, std::int32_t value) {
-    if (index < 0 || index > PortCount()) throw EIdException("Index out of range.");
+    if (index < 0 || index > PortCount())
+        throw EIdException("Index out of range.");
     if (index == PortCount()) {
         ports_.push_back(value);
     } else {

@@ -16,28 +16,35 @@ namespace {
 // The host is the cookie's domain (leading dot ignored) or lies below it. A plain substring
 // test would also send ".b.c" cookies to "x.b.c.attacker.example".
 bool DomainMatches(std::string_view host, std::string_view domain) {
-    if (!domain.empty() && domain.front() == '.') domain.remove_prefix(1);
-    if (domain.empty()) return false;
-    if (SameText(host, domain)) return true;
+    if (!domain.empty() && domain.front() == '.')
+        domain.remove_prefix(1);
+    if (domain.empty())
+        return false;
+    if (SameText(host, domain))
+        return true;
     return host.size() > domain.size() && !IsDottedQuad(host) &&
            host[host.size() - domain.size() - 1] == '.' &&
            SameText(host.substr(host.size() - domain.size()), domain);
 }
 
 // Case-insensitive order of the paths; equal paths compare equal.
-bool PathLess(const std::string& a, const std::string& b) { return UpperCase(a) < UpperCase(b); }
+bool PathLess(const std::string& a, const std::string& b) {
+    return UpperCase(a) < UpperCase(b);
+}
 
 }  // namespace
 
 TIdCookieManager::TIdCookieManager(TCookieCollectionEvent onCreate)
     : OnCreate(std::move(onCreate)), cookies_(std::make_unique<TIdCookies>()) {
-    if (OnCreate) OnCreate(this, *cookies_);
+    if (OnCreate)
+        OnCreate(this, *cookies_);
 }
 
 TIdCookieManager::~TIdCookieManager() {
     try {
         RemoveExpired();
-        if (OnDestroy) OnDestroy(this, *cookies_);
+        if (OnDestroy)
+            OnDestroy(this, *cookies_);
     } catch (...) {
         // Nothing may leave a destructor; the cookies are freed below all the same.
     }
@@ -55,12 +62,17 @@ void TIdCookieManager::Admit(std::unique_ptr<TIdCookieRFC2109> cookie, const std
                              const std::string& host) {
     cookie->ParseCookieText(value);
     // Name and value are copied into our own request header, where such bytes could split it.
-    if (HoldsLineBreak(cookie->CookieName()) || HoldsLineBreak(cookie->Value())) return;
-    if (cookie->Domain().empty()) cookie->SetDomain(host);
-    if (!cookie->IsValidForHost(host)) return;
+    if (HoldsLineBreak(cookie->CookieName()) || HoldsLineBreak(cookie->Value()))
+        return;
+    if (cookie->Domain().empty())
+        cookie->SetDomain(host);
+    if (!cookie->IsValidForHost(host))
+        return;
     bool accept = true;
-    if (OnNewCookie) OnNewCookie(this, cookie.get(), accept);
-    if (accept) cookies_->StoreCookie(std::move(cookie));
+    if (OnNewCookie)
+        OnNewCookie(this, cookie.get(), accept);
+    if (accept)
+        cookies_->StoreCookie(std::move(cookie));
 }
 
 std::string TIdCookieManager::BuildCookieHeader(const TIdURI& uri, bool secure) {
@@ -70,14 +82,16 @@ std::string TIdCookieManager::BuildCookieHeader(const TIdURI& uri, bool secure) 
     TIdCookieLock lock(*cookies_, TIdAccessMode::AccessRead);
     const TIdCookieDomains& domains = lock.Domains();
     for (int d = 0; d < domains.Count(); ++d) {
-        if (!DomainMatches(uri.Host(), domains.Domains(d))) continue;
+        if (!DomainMatches(uri.Host(), domains.Domains(d)))
+            continue;
         const TIdCookieList& list = domains.Cookies(d);
         for (int i = list.Count() - 1; i >= 0; --i) {
             const TIdCookieRFC2109* cookie = list.Cookies(i);
             if (cookie->Path().empty() || uri.Path().compare(0, cookie->Path().size(), cookie->Path()) != 0) {
                 continue;
             }
-            if ((cookie->Secure() && !secure) || cookie->Value().empty()) continue;
+            if ((cookie->Secure() && !secure) || cookie->Value().empty())
+                continue;
             const auto at = std::lower_bound(matches.begin(), matches.end(), cookie,
                                              [](const TIdCookieRFC2109* a, const TIdCookieRFC2109* b) {
                                                  return PathLess(a->Path(), b->Path());
@@ -87,7 +101,8 @@ std::string TIdCookieManager::BuildCookieHeader(const TIdURI& uri, bool secure) 
     }
     std::string header;
     for (auto it = matches.rbegin(); it != matches.rend(); ++it) {
-        if (!header.empty()) header += "; ";
+        if (!header.empty())
+            header += "; ";
         header += (*it)->CookieName() + "=" + (*it)->Value();
     }
     return header;

@@ -8,7 +8,8 @@ namespace w20 {
 
 int TIdCookieList::IndexOf(std::string_view name) const {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (SameText(entries_[i].name, name)) return static_cast<int>(i);
+        if (SameText(entries_[i].name, name))
+            return static_cast<int>(i);
     }
     return -1;
 }
@@ -17,11 +18,14 @@ void TIdCookieList::Add(const std::string& name, TIdCookieRFC2109* cookie) {
     entries_.push_back({name, cookie});
 }
 
-void TIdCookieList::Delete(int index) { entries_.erase(entries_.begin() + index); }
+void TIdCookieList::Delete(int index) {
+    entries_.erase(entries_.begin() + index);
+}
 
 int TIdCookieDomains::IndexOf(std::string_view domain) const {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (SameText(entries_[i].domain, domain)) return static_cast<int>(i);
+        if (SameText(entries_[i].domain, domain))
+            return static_cast<int>(i);
     }
     return -1;
 }
@@ -72,13 +76,15 @@ void TIdCookies::RemoveCookie(TIdCookieRFC2109* cookie) {
     for (int d = 0; d < domains_.Count(); ++d) {
         TIdCookieList& list = domains_.Cookies(d);
         for (int i = 0; i < list.Count(); ++i) {
-            if (list.Cookies(i) == cookie) list.Delete(i--);
+            if (list.Cookies(i) == cookie)
+                list.Delete(i--);
         }
     }
     const auto owned =
         std::find_if(cookies_.begin(), cookies_.end(),
                      [cookie](const std::unique_ptr<TIdCookieRFC2109>& c) { return c.get() == cookie; });
-    if (owned != cookies_.end()) cookies_.erase(owned);
+    if (owned != cookies_.end())
+        cookies_.erase(owned);
 }
 
 }  // namespace w20

@@ -12,13 +12,17 @@ namespace {
 
 // Optional sign and decimal digits, nothing else; false also when the number does not fit.
 bool ReadDecimal(const std::string& text, std::int64_t& value) {
-    if (text.empty()) return false;
+    if (text.empty())
+        return false;
     std::size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
-    if (i == text.size()) return false;
+    if (i == text.size())
+        return false;
     std::int64_t number = 0;
     for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        if (number > (std::numeric_limits<std::int64_t>::max() - (text[i] - '0')) / 10) return false;
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        if (number > (std::numeric_limits<std::int64_t>::max() - (text[i] - '0')) / 10)
+            return false;
         number = number * 10 + (text[i] - '0');
     }
     value = text[0] == '-' ? -number : number;
@@ -27,7 +31,8 @@ bool ReadDecimal(const std::string& text, std::int64_t& value) {
 
 // No date text, however malformed, fails a response.
 TDateTime HeaderDate(const std::string& text) {
-    if (text.empty()) return 0;
+    if (text.empty())
+        return 0;
     try {
         return InternetDateToLocal(text);
     } catch (const Exception&) {
@@ -65,7 +70,8 @@ void TIdEntityHeaderInfo::ProcessHeaders() {
     contentType_ = rawHeaders_.Values("Content-Type");
     std::int64_t length = -1;
     const std::string lengthText = rawHeaders_.Values("Content-Length");
-    if (!ReadDecimal(lengthText, length)) length = -1;
+    if (!ReadDecimal(lengthText, length))
+        length = -1;
     SetContentLength(length);
     date_ = HeaderDate(rawHeaders_.Values("Date"));
     lastModified_ = HeaderDate(rawHeaders_.Values("Last-Modified"));
@@ -82,18 +88,23 @@ void TIdEntityHeaderInfo::ProcessHeaders() {
 
 void TIdEntityHeaderInfo::SetEntityHeaders() {
     const auto write = [this](const char* name, const std::string& value) {
-        if (!value.empty()) rawHeaders_.SetValues(name, value);
+        if (!value.empty())
+            rawHeaders_.SetValues(name, value);
     };
     write("Connection", connection_);
     write("Content-Version", contentVersion_);
     write("Content-Encoding", contentEncoding_);
     write("Content-Language", contentLanguage_);
     write("Content-Type", contentType_);
-    if (contentLength_ >= 0) write("Content-Length", IntToStr(contentLength_));
+    if (contentLength_ >= 0)
+        write("Content-Length", IntToStr(contentLength_));
     write("Cache-control", cacheControl_);
-    if (date_ > 0) write("Date", FormatInternetDate(date_));
-    if (expires_ > 0) write("Expires", FormatInternetDate(expires_));
-    if (lastModified_ > 0) write("Last-Modified", FormatGmtDate(lastModified_));
+    if (date_ > 0)
+        write("Date", FormatInternetDate(date_));
+    if (expires_ > 0)
+        write("Expires", FormatInternetDate(expires_));
+    if (lastModified_ > 0)
+        write("Last-Modified", FormatGmtDate(lastModified_));
     write("Pragma", pragma_);
 }
 

@@ -8,17 +8,23 @@
 namespace w20 {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-bool IsContinuation(const std::string& line) { return !line.empty() && IsBlank(line.front()); }
+bool IsContinuation(const std::string& line) {
+    return !line.empty() && IsBlank(line.front());
+}
 
 std::string TrimBlanksRight(std::string text) {
-    while (!text.empty() && IsBlank(text.back())) text.pop_back();
+    while (!text.empty() && IsBlank(text.back()))
+        text.pop_back();
     return text;
 }
 
 bool NameMatches(const std::string& line, std::string_view name) {
-    if (IsContinuation(line)) return false;
+    if (IsContinuation(line))
+        return false;
     const std::size_t colon = line.find(':');
     return colon != std::string::npos && SameText(std::string_view(line).substr(0, colon), name);
 }
@@ -31,14 +37,16 @@ bool HoldsLineBreak(std::string_view text) {
 
 int TIdHeaderList::IndexOfName(std::string_view name) const {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (NameMatches(lines_[i], name)) return static_cast<int>(i);
+        if (NameMatches(lines_[i], name))
+            return static_cast<int>(i);
     }
     return -1;
 }
 
 std::size_t TIdHeaderList::ContinuationEnd(std::size_t index) const {
     std::size_t end = index + 1;
-    while (end < lines_.size() && IsContinuation(lines_[end])) ++end;
+    while (end < lines_.size() && IsContinuation(lines_[end]))
+        ++end;
     return end;
 }
 
@@ -59,7 +67,8 @@ std::string TIdHeaderList::Values(std::string_view name) const {
 
 void TIdHeaderList::Extract(std::string_view name, std::vector<std::string>& values) const {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (NameMatches(lines_[i], name)) values.push_back(ValueAt(i));
+        if (NameMatches(lines_[i], name))
+            values.push_back(ValueAt(i));
     }
 }
 
@@ -71,7 +80,8 @@ void TIdHeaderList::SetValues(const std::string& name, const std::string& value)
     const auto at = [this](std::size_t index) { return lines_.begin() + static_cast<std::ptrdiff_t>(index); };
     const std::size_t index = found < 0 ? lines_.size() : static_cast<std::size_t>(found);
     if (value.empty()) {
-        if (found >= 0) lines_.erase(at(index), at(ContinuationEnd(index)));
+        if (found >= 0)
+            lines_.erase(at(index), at(ContinuationEnd(index)));
         return;
     }
     if (found < 0) {
@@ -90,7 +100,8 @@ void TIdHeaderList::SetValues(const std::string& name, const std::string& value)
 // followed by text, so no piece is ever empty or blank (either would end a header block).
 // A line without such a place stays long.
 std::vector<std::string> TIdHeaderList::Fold(const std::string& line, std::size_t valueStart) const {
-    if (!foldLines_ || line.size() <= foldLength_) return {line};
+    if (!foldLines_ || line.size() <= foldLength_)
+        return {line};
     std::vector<std::string> pieces;
     std::string rest = line;
     while (rest.size() > foldLength_) {
@@ -100,21 +111,26 @@ std::vector<std::string> TIdHeaderList::Fold(const std::string& line, std::size_
         bool content = false;
         for (std::size_t i = contentStart; i < rest.size() && i <= foldLength_; ++i) {
             const char c = rest[i];
-            if (c == '"') quoted = !quoted;
+            if (c == '"')
+                quoted = !quoted;
             if (!quoted && content && IsBlank(c)) {
                 cut = i;
             } else if (!quoted && c == ',' && i < foldLength_) {
                 cut = i + 1;
             }
-            if (!IsBlank(c)) content = true;
+            if (!IsBlank(c))
+                content = true;
         }
-        if (cut == std::string::npos) break;
+        if (cut == std::string::npos)
+            break;
         pieces.push_back(TrimBlanksRight(rest.substr(0, cut)));
         std::size_t next = cut;
-        while (next < rest.size() && IsBlank(rest[next])) ++next;
+        while (next < rest.size() && IsBlank(rest[next]))
+            ++next;
         rest = next < rest.size() ? " " + rest.substr(next) : std::string();
     }
-    if (!rest.empty()) pieces.push_back(pieces.empty() ? rest : TrimBlanksRight(rest));
+    if (!rest.empty())
+        pieces.push_back(pieces.empty() ? rest : TrimBlanksRight(rest));
     return pieces;
 }
 

@@ -5,15 +5,18 @@
 namespace w20 {
 
 void TIdProxyConnectionInfo::SetHeaders(TIdHeaderList& headers) {
-    if (proxyServer_.empty()) return;
+    if (proxyServer_.empty())
+        return;
     if (!authentication_ && basicAuthentication_) {
         authentication_ = std::make_unique<TIdBasicAuthentication>();
         authentication_->SetUsername(proxyUsername_);
         authentication_->SetPassword(proxyPassword_);
     }
-    if (!authentication_) return;
+    if (!authentication_)
+        return;
     const std::string value = authentication_->HeaderValue();
-    if (!value.empty()) headers.SetValues("Proxy-Authorization", value);
+    if (!value.empty())
+        headers.SetValues("Proxy-Authorization", value);
 }
 
 }  // namespace w20

@@ -24,7 +24,8 @@ void TIdRequestHeaderInfo::BuildRequestHeaders() {
         raw.Add(line);
     }
     const auto write = [&raw](const char* name, const std::string& value) {
-        if (!value.empty()) raw.SetValues(name, value);
+        if (!value.empty())
+            raw.SetValues(name, value);
     };
     write("Proxy-Connection", proxyConnection_);
     write("Host", host_);
@@ -35,7 +36,8 @@ void TIdRequestHeaderInfo::BuildRequestHeaders() {
     write("From", from_);
     write("Referer", referer_);
     write("User-Agent", userAgent_);
-    if (LastModified() > 0) write("If-Modified-Since", FormatInternetDate(LastModified()));
+    if (LastModified() > 0)
+        write("If-Modified-Since", FormatInternetDate(LastModified()));
     if (ContentRangeStart() != 0 || ContentRangeEnd() != 0) {
         write("Range", "bytes=" + IntToStr(ContentRangeStart()) + "-" +
                            (ContentRangeEnd() != 0 ? IntToStr(ContentRangeEnd()) : std::string()));
@@ -45,7 +47,8 @@ void TIdRequestHeaderInfo::BuildRequestHeaders() {
         authentication_->SetUsername(username_);
         authentication_->SetPassword(password_);
     }
-    if (authentication_) write("Authorization", authentication_->HeaderValue());
+    if (authentication_)
+        write("Authorization", authentication_->HeaderValue());
 }
 
 }  // namespace w20

@@ -12,7 +12,8 @@ namespace {
 // without a delimiter the whole text is returned and `text` becomes empty.
 std::string Fetch(std::string& text, std::string_view delimiter) {
     const std::size_t at = text.find(delimiter);
-    if (at == std::string::npos) return std::exchange(text, std::string());
+    if (at == std::string::npos)
+        return std::exchange(text, std::string());
     std::string before = text.substr(0, at);
     text.erase(0, at + delimiter.size());
     return before;
@@ -21,7 +22,8 @@ std::string Fetch(std::string& text, std::string_view delimiter) {
 }  // namespace
 
 TIdURI::TIdURI(const std::string& uri) {
-    if (!uri.empty()) ParseURI(uri);
+    if (!uri.empty())
+        ParseURI(uri);
 }
 
 void TIdURI::ParseURI(const std::string& uri) {
@@ -73,7 +75,8 @@ void TIdURI::ParseURI(const std::string& uri) {
 void TIdURI::ParsePathPart(std::string work, bool absolute) {
     // Without "?", an "=" starts the query; the last "/" in front of it ends the directory.
     std::size_t query = work.find('?');
-    if (query == std::string::npos) query = work.find('=');
+    if (query == std::string::npos)
+        query = work.find('=');
     const std::size_t slash = query == std::string::npos ? work.rfind('/') : work.rfind('/', query);
     const std::size_t directoryLength = slash == std::string::npos ? 0 : slash + 1;
     path_ = (absolute ? "/" : "") + work.substr(0, directoryLength);
@@ -90,26 +93,33 @@ void TIdURI::ParsePathPart(std::string work, bool absolute) {
 }
 
 std::string TIdURI::BuildURI(bool withUserInfo, bool withBookmark) const {
-    if (protocol_.empty()) throw EIdURIException("Protocol field is empty");
+    if (protocol_.empty())
+        throw EIdURIException("Protocol field is empty");
     std::string result = protocol_ + "://";
     if (withUserInfo && !username_.empty()) {
         result += username_;
-        if (!password_.empty()) result += ":" + password_;
+        if (!password_.empty())
+            result += ":" + password_;
         result += "@";
     }
-    if (host_.empty()) throw EIdURIException("Host field is empty");
+    if (host_.empty())
+        throw EIdURIException("Host field is empty");
     result += host_;
-    if (!port_.empty()) result += ":" + port_;
+    if (!port_.empty())
+        result += ":" + port_;
     result += path_ + document_ + params_;
-    if (withBookmark && !bookmark_.empty()) result += "#" + bookmark_;
+    if (withBookmark && !bookmark_.empty())
+        result += "#" + bookmark_;
     return result;
 }
 
 std::string TIdURI::MergePath(std::string_view basePath, std::string_view path) {
-    if (!path.empty() && path.front() == '/') return std::string(path);
+    if (!path.empty() && path.front() == '/')
+        return std::string(path);
     const bool keepTrail = path.empty() || path.back() == '/';
     std::string work(basePath);
-    if (!work.empty() && work.back() != '/') work += '/';
+    if (!work.empty() && work.back() != '/')
+        work += '/';
     work += path;
 
     std::string result;
@@ -125,13 +135,15 @@ std::string TIdURI::MergePath(std::string_view basePath, std::string_view path) 
                    work[i + 1] == '.') {
             // ".." climbs one directory; at the root there is nothing left to climb.
             result.pop_back();
-            while (!result.empty() && result.back() != '/') result.pop_back();
+            while (!result.empty() && result.back() != '/')
+                result.pop_back();
             ++i;
         } else {
             result += c;
         }
     }
-    if (result != "/" && !result.empty() && result.back() == '/' && !keepTrail) result.pop_back();
+    if (result != "/" && !result.empty() && result.back() == '/' && !keepTrail)
+        result.pop_back();
     return result;
 }
 

@@ -38,7 +38,8 @@ struct CalendarParts {
 };
 
 CalendarParts Decode(TDateTime value) {
-    if (!(value >= MinDateTime && value < MaxDateTime + 1)) value = 0;
+    if (!(value >= MinDateTime && value < MaxDateTime + 1))
+        value = 0;
     CalendarParts parts{DecodeDate(value), DecodeTime(value), 0};
     // Day 0 (1899-12-30) was a Saturday.
     const auto days = static_cast<long long>(std::floor(value));
@@ -55,7 +56,8 @@ std::string TimeText(const TimeParts& time) {
 int DayNumber(std::string_view text) {
     const std::string upper = UpperCase(text);
     for (int i = 0; i < 7; ++i) {
-        if (upper == DayNames[i]) return i + 1;
+        if (upper == DayNames[i])
+            return i + 1;
     }
     return 0;
 }
@@ -63,20 +65,24 @@ int DayNumber(std::string_view text) {
 int MonthNumber(std::string_view text) {
     const std::string upper = UpperCase(text);
     for (int i = 0; i < 12; ++i) {
-        if (upper == MonthNames[i]) return i + 1;
+        if (upper == MonthNames[i])
+            return i + 1;
     }
     return 0;
 }
 
 TDateTime ParseInternetDate(std::string& text) {
     text = Trim(text);
-    if (text.empty()) return 0;
+    if (text.empty())
+        return 0;
 
     if (DayNumber(text.substr(0, 3)) > 0) {
         // "Sun,06 Nov 1994": make the day name a word of its own before dropping it.
-        if (text.size() >= 4 && text[3] == ',' && (text.size() < 5 || text[4] != ' ')) text.insert(4, " ");
+        if (text.size() >= 4 && text[3] == ',' && (text.size() < 5 || text[4] != ' '))
+            text.insert(4, " ");
         const std::size_t blank = text.find(' ');
-        if (blank != std::string::npos) text = TrimLeft(text.substr(blank + 1));
+        if (blank != std::string::npos)
+            text = TrimLeft(text.substr(blank + 1));
     }
 
     const std::size_t hyphen = text.find('-');
@@ -97,13 +103,15 @@ TDateTime ParseInternetDate(std::string& text) {
         month = MonthNumber(Fetch(text, separator));
     }
     text = TrimLeft(text);
-    if (month == 0) return 0;
+    if (month == 0)
+        return 0;
 
     std::string yearText = Fetch(text, ' ');
     std::int32_t year = 0;
     if (!TryStrToInt(yearText, year)) {
         // The time came before the year ("Sun Nov 6 08:49:37 1994").
-        if (!TryStrToInt(Fetch(text, ' '), year)) return 0;
+        if (!TryStrToInt(Fetch(text, ' '), year))
+            return 0;
         text = yearText + (text.empty() ? "" : " " + text);
     }
     if (year < 80) {
@@ -113,7 +121,8 @@ TDateTime ParseInternetDate(std::string& text) {
     }
 
     TDateTime result = 0;
-    if (!TryEncodeDate(year, month, day, result)) return 0;
+    if (!TryEncodeDate(year, month, day, result))
+        return 0;
 
     if (text.find(':') != std::string::npos) {
         std::string clock = Fetch(text, ' ');
@@ -121,7 +130,8 @@ TDateTime ParseInternetDate(std::string& text) {
         const int minutes = IntOr(Fetch(clock, ':'), 0);
         const int seconds = IntOr(clock, 0);
         TDateTime time = 0;
-        if (!TryEncodeTime(hours, minutes, seconds, 0, time)) return 0;
+        if (!TryEncodeTime(hours, minutes, seconds, 0, time))
+            return 0;
         result += time;
     }
     text = TrimLeft(text);
@@ -130,9 +140,11 @@ TDateTime ParseInternetDate(std::string& text) {
 
 TDateTime ParseGmtOffset(std::string_view text) {
     const std::string zone = Trim(text).substr(0, 5);
-    if (zone.size() != 5 || (zone[0] != '+' && zone[0] != '-')) return 0;
+    if (zone.size() != 5 || (zone[0] != '+' && zone[0] != '-'))
+        return 0;
     for (std::size_t i = 1; i < 5; ++i) {
-        if (zone[i] < '0' || zone[i] > '9') return 0;
+        if (zone[i] < '0' || zone[i] > '9')
+            return 0;
     }
     TDateTime offset = 0;
     if (!TryEncodeTime((zone[1] - '0') * 10 + (zone[2] - '0'), (zone[3] - '0') * 10 + (zone[4] - '0'), 0, 0,
@@ -144,7 +156,8 @@ TDateTime ParseGmtOffset(std::string_view text) {
 
 TDateTime LocalUtcOffset() {
     long secondsEast = 0;
-    if (!LocalUtcOffset(std::time(nullptr), secondsEast)) throw EIdFailedToRetreiveTimeZoneInfo();
+    if (!LocalUtcOffset(std::time(nullptr), secondsEast))
+        throw EIdFailedToRetreiveTimeZoneInfo();
     return static_cast<double>(secondsEast) / SecsPerDay;
 }
 
@@ -152,7 +165,8 @@ TDateTime InternetDateToLocal(const std::string& text) {
     std::string rest = text;
     TDateTime result = ParseInternetDate(rest);
     // "GMT", "UTC" and the like are shorter and count as offset 0.
-    if (rest.size() > 4) result -= ParseGmtOffset(rest);
+    if (rest.size() > 4)
+        result -= ParseGmtOffset(rest);
     return result + LocalUtcOffset();
 }
 

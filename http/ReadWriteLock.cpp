@@ -19,7 +19,8 @@ void ReadWriteLock::EndRead() {
     } else {
         --readers_;
     }
-    if (readers_ == 0 && writeDepth_ == 0) changed_.notify_all();
+    if (readers_ == 0 && writeDepth_ == 0)
+        changed_.notify_all();
 }
 
 void ReadWriteLock::BeginWrite() {

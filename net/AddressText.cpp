@@ -8,9 +8,12 @@ namespace {
 
 // The value of a digit in the base, or -1.
 int DigitValue(char c, unsigned base) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (base == 16 && c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (base == 16 && c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (base == 16 && c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (base == 16 && c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -24,7 +27,8 @@ struct NumberSyntax {
 // and any other negative value is out of range.
 bool ReadNumber(std::string_view text, std::uint32_t maximum, NumberSyntax syntax, std::uint32_t& value) {
     std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
     bool negative = false;
     const bool hasSign = i < text.size() && (text[i] == '+' || text[i] == '-');
     if (hasSign) {
@@ -33,7 +37,8 @@ bool ReadNumber(std::string_view text, std::uint32_t maximum, NumberSyntax synta
     }
     unsigned base = 10;
     if (!hasSign || syntax.signedHex) {
-        if (i < text.size() && (text[i] == '$' || (syntax.loneXIsHex && (text[i] == 'x' || text[i] == 'X')))) {
+        if (i < text.size() &&
+            (text[i] == '$' || (syntax.loneXIsHex && (text[i] == 'x' || text[i] == 'X')))) {
             base = 16;
             ++i;
         } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
@@ -41,15 +46,19 @@ bool ReadNumber(std::string_view text, std::uint32_t maximum, NumberSyntax synta
             i += 2;
         }
     }
-    if (i == text.size()) return false;
+    if (i == text.size())
+        return false;
     std::uint64_t number = 0;
     for (; i < text.size(); ++i) {
         const int digit = DigitValue(text[i], base);
-        if (digit < 0) return false;
+        if (digit < 0)
+            return false;
         number = number * base + static_cast<unsigned>(digit);
-        if (number > maximum) return false;  // also keeps the sum far from overflow
+        if (number > maximum)
+            return false;  // also keeps the sum far from overflow
     }
-    if (negative && number != 0) return false;
+    if (negative && number != 0)
+        return false;
     value = static_cast<std::uint32_t>(number);
     return true;
 }
@@ -76,11 +85,13 @@ bool ParseAddressText(std::string_view text, TIdIPv4Bytes& bytes) {
 
     std::uint32_t a = 0, b = 0, c = 0, d = 0;
     if (parts[1].empty()) {
-        if (!ReadSingleNumber(parts[0], d)) return false;
+        if (!ReadSingleNumber(parts[0], d))
+            return false;
         bytes = {static_cast<std::uint8_t>(d >> 24), static_cast<std::uint8_t>(d >> 16),
                  static_cast<std::uint8_t>(d >> 8), static_cast<std::uint8_t>(d)};
     } else if (parts[2].empty()) {
-        if (!ReadDottedPart(parts[0], 255, a) || !ReadDottedPart(parts[1], 16777215, d)) return false;
+        if (!ReadDottedPart(parts[0], 255, a) || !ReadDottedPart(parts[1], 16777215, d))
+            return false;
         bytes = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(d >> 16),
                  static_cast<std::uint8_t>(d >> 8), static_cast<std::uint8_t>(d)};
     } else if (parts[3].empty()) {
@@ -113,13 +124,15 @@ bool IsDottedQuad(std::string_view text) {
         const std::string piece = rest.substr(0, dot);
         rest = dot == std::string::npos ? std::string() : rest.substr(dot + 1);
         std::uint32_t value = 0;
-        if (!ReadDottedPart(piece, 255, value)) return false;
+        if (!ReadDottedPart(piece, 255, value))
+            return false;
     }
     return true;
 }
 
 bool IsHostNameText(std::string_view text) {
-    if (!text.empty() && text.front() == '.') return false;
+    if (!text.empty() && text.front() == '.')
+        return false;
     return !IsDottedQuad(text);
 }
 

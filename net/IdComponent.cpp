@@ -16,7 +16,8 @@ TIdBaseComponent::~TIdBaseComponent() {
 }
 
 void TIdBaseComponent::FreeNotification(TIdBaseComponent& other) {
-    if (&other == this || std::find(linked_.begin(), linked_.end(), &other) != linked_.end()) return;
+    if (&other == this || std::find(linked_.begin(), linked_.end(), &other) != linked_.end())
+        return;
     linked_.push_back(&other);
     other.linked_.push_back(this);
 }
@@ -39,7 +40,8 @@ TIdComponent::~TIdComponent() {
 }
 
 void TIdComponent::ReportStatus(TIdStatus status, const std::string& argument) {
-    if (!OnStatus) return;
+    if (!OnStatus)
+        return;
     std::string text;
     switch (status) {
         case StatusResolving:
@@ -69,23 +71,28 @@ void TIdComponent::WorkBegin(TWorkMode mode, std::int64_t total) {
     if (++work.level == 1) {
         work.total = total;
         work.count = 0;
-        if (OnWorkBegin) OnWorkBegin(*this, mode, total);
+        if (OnWorkBegin)
+            OnWorkBegin(*this, mode, total);
     }
 }
 
 void TIdComponent::WorkProgress(TWorkMode mode, std::int64_t count) {
     WorkRecord& work = work_[mode];
-    if (work.level == 0) return;
+    if (work.level == 0)
+        return;
     work.count += count;
-    if (OnWork) OnWork(*this, mode, work.count);
+    if (OnWork)
+        OnWork(*this, mode, work.count);
 }
 
 void TIdComponent::WorkEnd(TWorkMode mode) {
     WorkRecord& work = work_[mode];
     // An end without a begin would leave the level below zero and silence the next transfer.
-    if (work.level == 0) return;
+    if (work.level == 0)
+        return;
     // Lowered first, so that a handler that raises does not leave the transfer open.
-    if (--work.level == 0 && OnWorkEnd) OnWorkEnd(*this, mode);
+    if (--work.level == 0 && OnWorkEnd)
+        OnWorkEnd(*this, mode);
 }
 
 }  // namespace w20

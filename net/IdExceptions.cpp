@@ -9,7 +9,8 @@ namespace w20 {
 namespace {
 
 std::string SystemErrorText(std::uint32_t code) {
-    if (code == 0) return {};
+    if (code == 0)
+        return {};
     char buffer[256] = {};
     // The GNU form may return a static text instead of filling the buffer.
     return strerror_r(static_cast<int>(code), buffer, sizeof buffer);

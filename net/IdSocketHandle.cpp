@@ -9,7 +9,8 @@ namespace w20 {
 
 TIdStack& RequireSharedStack() {
     TIdStack* stack = SharedStack();
-    if (stack == nullptr) throw EIdStackError("No network component holds the socket layer.");
+    if (stack == nullptr)
+        throw EIdStackError("No network component holds the socket layer.");
     return *stack;
 }
 
@@ -28,12 +29,14 @@ void TIdSocketHandle::OpenSocket(std::int32_t type, std::int32_t protocol) {
 }
 
 void TIdSocketHandle::ReleaseSocket() {
-    if (!hasSocket_) return;
+    if (!hasSocket_)
+        return;
     hasSocket_ = false;
     // Without a stack there is nothing left to close through; that happens only when every
     // network component went before the handle.
     TIdStack* stack = SharedStack();
-    if (stack == nullptr) return;
+    if (stack == nullptr)
+        return;
     stack->ShutdownSocket(socketId_, IdShutdownSend);
     stack->DestroySocket(socketId_);
 }
@@ -46,20 +49,24 @@ std::int32_t TIdSocketHandle::Refuse() {
 bool TIdSocketHandle::BindOnce() {
     TIdStack& stack = RequireSharedStack();
     const std::int32_t result = hasSocket_ ? stack.BindSocket(socketId_, IdFamilyInet, ip_, port_) : Refuse();
-    if (stack.CheckSocketResult(result, {seAddressInUse})) return false;
+    if (stack.CheckSocketResult(result, {seAddressInUse}))
+        return false;
     RefreshLocalEnd();
     return true;
 }
 
 void TIdSocketHandle::BindLocal() {
     if (port_ != 0 || clientPortMin_ == 0 || clientPortMax_ == 0) {
-        if (!BindOnce()) throw EIdCouldNotBindSocket();
+        if (!BindOnce())
+            throw EIdCouldNotBindSocket();
         return;
     }
-    if (clientPortMin_ > clientPortMax_) throw EIdInvalidPortRange(clientPortMin_, clientPortMax_);
+    if (clientPortMin_ > clientPortMax_)
+        throw EIdInvalidPortRange(clientPortMin_, clientPortMax_);
     for (std::int64_t port = clientPortMax_; port >= clientPortMin_; --port) {
         port_ = static_cast<std::int32_t>(port);
-        if (BindOnce()) return;
+        if (BindOnce())
+            return;
     }
     throw EIdCanNotBindPortInRange(clientPortMin_, clientPortMax_);
 }
@@ -81,23 +88,27 @@ std::int32_t TIdSocketHandle::ConnectToRemote(std::int32_t family) {
 }
 
 std::int32_t TIdSocketHandle::SendBytes(const void* buffer, std::int32_t length, std::int32_t flags) {
-    if (!hasSocket_) return Refuse();
+    if (!hasSocket_)
+        return Refuse();
     return RequireSharedStack().SocketSend(socketId_, buffer, length, flags);
 }
 
 std::int32_t TIdSocketHandle::ReceiveBytes(void* buffer, std::int32_t length, std::int32_t flags) {
-    if (!hasSocket_) return Refuse();
+    if (!hasSocket_)
+        return Refuse();
     return RequireSharedStack().SocketReceive(socketId_, buffer, length, flags);
 }
 
 std::int32_t TIdSocketHandle::ReceiveDatagram(void* buffer, std::int32_t length, std::int32_t flags,
                                               std::string& fromIP, std::int32_t& fromPort) {
-    if (!hasSocket_) return Refuse();
+    if (!hasSocket_)
+        return Refuse();
     return RequireSharedStack().SocketReceiveFrom(socketId_, buffer, length, flags, fromIP, fromPort);
 }
 
 bool TIdSocketHandle::WaitReadable(std::int32_t timeout) {
-    if (!hasSocket_) throw EIdConnClosedGracefully();
+    if (!hasSocket_)
+        throw EIdConnClosedGracefully();
     std::vector<std::int32_t> read{socketId_};
     return RequireSharedStack().SelectSockets(&read, nullptr, nullptr, timeout) == 1;
 }
@@ -122,14 +133,16 @@ void TIdSocketHandle::ClearState(bool clearLocal) {
 
 void TIdSocketHandle::RefreshLocalEnd() {
     TIdStack& stack = RequireSharedStack();
-    if (!hasSocket_) stack.ThrowSocketError(seNotSocket);
+    if (!hasSocket_)
+        stack.ThrowSocketError(seNotSocket);
     std::int32_t family = 0;
     stack.LocalEndpoint(socketId_, family, ip_, port_);
 }
 
 void TIdSocketHandle::RefreshRemoteEnd() {
     TIdStack& stack = RequireSharedStack();
-    if (!hasSocket_) stack.ThrowSocketError(seNotSocket);
+    if (!hasSocket_)
+        stack.ThrowSocketError(seNotSocket);
     std::int32_t family = 0;
     stack.PeerEndpoint(socketId_, family, remoteIP_, remotePort_);
 }
@@ -140,7 +153,8 @@ bool TIdSocketHandle::AcceptFrom(std::int32_t listeningSocket) {
     std::string remoteIP;
     std::int32_t remotePort = 0;
     const std::int32_t socket = stack.AcceptSocket(listeningSocket, remoteIP, remotePort);
-    if (stack.CheckSocketResult(socket, {seInterrupted, seNotSocket})) return false;
+    if (stack.CheckSocketResult(socket, {seInterrupted, seNotSocket}))
+        return false;
     socketId_ = socket;
     hasSocket_ = true;
     RefreshLocalEnd();

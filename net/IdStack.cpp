@@ -62,7 +62,8 @@ constexpr CodeText errorTexts[] = {
 
 const char* TableText(std::int32_t code) {
     for (const CodeText& entry : errorTexts) {
-        if (entry.code == code) return entry.text;
+        if (entry.code == code)
+            return entry.text;
     }
     return "";
 }
@@ -80,12 +81,14 @@ constexpr bool hostIsBigEndian = std::endian::native == std::endian::big;
 }  // namespace
 
 std::int32_t TIdSocketList::Items(std::int32_t index) const {
-    if (index < 0 || index >= count_) throw EIdStackSetSizeExceeded();
+    if (index < 0 || index >= count_)
+        throw EIdStackSetSizeExceeded();
     return sockets_[static_cast<std::size_t>(index)];
 }
 
 void TIdSocketList::Add(std::int32_t socket) {
-    if (count_ >= Capacity) throw EIdStackSetSizeExceeded();
+    if (count_ >= Capacity)
+        throw EIdStackSetSizeExceeded();
     sockets_[static_cast<std::size_t>(count_++)] = socket;
 }
 
@@ -133,14 +136,17 @@ std::string TIdStack::AddressToText(const TIdIPv4Bytes& bytes) {
 }
 
 void TIdStack::TextToAddress(const std::string& text, TIdIPv4Bytes& bytes) {
-    if (!ParseAddressText(text, bytes)) throw EIdInvalidIPAddress(text);
+    if (!ParseAddressText(text, bytes))
+        throw EIdInvalidIPAddress(text);
 }
 
 bool TIdStack::CheckSocketResult(std::int32_t result, std::initializer_list<std::int32_t> tolerated) {
-    if (result != -1) return false;
+    if (result != -1)
+        return false;
     const std::int32_t code = LastSocketError();
     lastSocketErrorCode_ = code;
-    if (std::find(tolerated.begin(), tolerated.end(), code) != tolerated.end()) return true;
+    if (std::find(tolerated.begin(), tolerated.end(), code) != tolerated.end())
+        return true;
     ThrowSocketError(code);
 }
 
@@ -150,13 +156,16 @@ void TIdStack::ThrowSocketError(std::int32_t code) {
 
 std::int32_t TIdStack::CreateInetSocket(std::int32_t type, std::int32_t protocol) {
     const std::int32_t socket = NewSocket(IdFamilyInet, type, protocol);
-    if (socket == -1) throw EIdInvalidSocket();
+    if (socket == -1)
+        throw EIdInvalidSocket();
     return socket;
 }
 
 std::string TIdStack::LookupHost(const std::string& host) {
-    if (SameText(host, "LOCALHOST")) return "127.0.0.1";
-    if (IsAddressText(host)) return host;
+    if (SameText(host, "LOCALHOST"))
+        return "127.0.0.1";
+    if (IsAddressText(host))
+        return host;
     return HostNameToAddress(host);
 }
 
@@ -208,7 +217,8 @@ void HoldSharedStack() {
 
 void ReleaseSharedStack() {
     const std::lock_guard<std::mutex> lock(SharedStackLock());
-    if (holders == 0) return;
+    if (holders == 0)
+        return;
     if (--holders == 0) {
         sharedStack = nullptr;
         sharedStackOwner.reset();

@@ -16,8 +16,10 @@ TIdStackPosix::TIdStackPosix(SocketLibrary& library) : functions_(library.Functi
 void TIdStackPosix::RefreshLocalAddresses() {
     localAddressList_.clear();
     std::vector<TIdIPv4Bytes> addresses;
-    if (functions_.ResolveName(LocalHostName(), addresses) != 0) CheckSocketResult(-1);
-    for (const TIdIPv4Bytes& address : addresses) localAddressList_.push_back(AddressToText(address));
+    if (functions_.ResolveName(LocalHostName(), addresses) != 0)
+        CheckSocketResult(-1);
+    for (const TIdIPv4Bytes& address : addresses)
+        localAddressList_.push_back(AddressToText(address));
 }
 
 std::int32_t TIdStackPosix::AcceptSocket(std::int32_t socket, std::string& remoteIP,
@@ -34,7 +36,8 @@ std::int32_t TIdStackPosix::AcceptSocket(std::int32_t socket, std::string& remot
 bool TIdStackPosix::MakeAddress(std::int32_t family, const std::string& ip, bool emptyIsAny,
                                 std::int32_t port, SocketAddressIn& address) {
     address.family = static_cast<std::int16_t>(family);
-    if (!ip.empty() || !emptyIsAny) TextToAddress(ip, address.address);
+    if (!ip.empty() || !emptyIsAny)
+        TextToAddress(ip, address.address);
     // The record has 16 bits for the port: a larger value would quietly name another port.
     if (port < 0 || port > 65535) {
         SetLastSocketError(seInvalidArgument);
@@ -54,7 +57,8 @@ void TIdStackPosix::ReadEndpoint(const SocketAddressIn& address, std::int32_t& f
 std::int32_t TIdStackPosix::BindSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
                                        std::int32_t port) {
     SocketAddressIn address;
-    if (!MakeAddress(family, ip, true, port, address)) return -1;
+    if (!MakeAddress(family, ip, true, port, address))
+        return -1;
     return functions_.Bind(socket, address);
 }
 
@@ -65,13 +69,15 @@ std::int32_t TIdStackPosix::DestroySocket(std::int32_t socket) {
 std::int32_t TIdStackPosix::ConnectSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
                                           std::int32_t port) {
     SocketAddressIn address;
-    if (!MakeAddress(family, ip, false, port, address)) return -1;
+    if (!MakeAddress(family, ip, false, port, address))
+        return -1;
     return functions_.Connect(socket, address);
 }
 
 std::string TIdStackPosix::HostNameToAddress(const std::string& name) {
     std::vector<TIdIPv4Bytes> addresses;
-    if (functions_.ResolveName(name, addresses) != 0 || addresses.empty()) CheckSocketResult(-1);
+    if (functions_.ResolveName(name, addresses) != 0 || addresses.empty())
+        CheckSocketResult(-1);
     return AddressToText(addresses.front());
 }
 
@@ -91,8 +97,10 @@ std::string TIdStackPosix::AddressToHostName(const std::string& address) {
 
 std::int32_t TIdStackPosix::ServiceNameToPort(const std::string& name) {
     std::int32_t port = 0;
-    if (functions_.ServiceByName(name, port) == 0) return port;
-    if (TryStrToInt(name, port)) return port;
+    if (functions_.ServiceByName(name, port) == 0)
+        return port;
+    if (TryStrToInt(name, port))
+        return port;
     throw EIdInvalidServiceName(name);
 }
 
@@ -145,15 +153,18 @@ std::int32_t TIdStackPosix::SelectSockets(std::vector<std::int32_t>* read, std::
     std::int32_t count = 0;
     for (int l = 0; l < 3; ++l) {
         first[l] = count;
-        if (lists[l] == nullptr) continue;
+        if (lists[l] == nullptr)
+            continue;
         for (const std::int32_t socket : *lists[l]) {
             if (socket < 0) {
                 SetLastSocketError(seNotSocket);
                 return -1;
             }
             bool present = false;  // a set holds a value once
-            for (std::int32_t i = first[l]; i < count; ++i) present = present || entries[i].socket == socket;
-            if (!present) entries[count++] = SocketPollEntry{socket, asked[l], 0};
+            for (std::int32_t i = first[l]; i < count; ++i)
+                present = present || entries[i].socket == socket;
+            if (!present)
+                entries[count++] = SocketPollEntry{socket, asked[l], 0};
         }
     }
     first[3] = count;
@@ -170,7 +181,8 @@ std::int32_t TIdStackPosix::SelectSockets(std::vector<std::int32_t>* read, std::
             remaining = static_cast<std::int32_t>(left > 0 ? left : 0);
         }
     }
-    if (result < 0) return -1;
+    if (result < 0)
+        return -1;
 
     for (std::int32_t i = 0; i < count; ++i) {
         if (entries[i].found & pollNotOpen) {
@@ -181,7 +193,8 @@ std::int32_t TIdStackPosix::SelectSockets(std::vector<std::int32_t>* read, std::
     }
     std::int32_t readyCount = 0;
     for (int l = 0; l < 3; ++l) {
-        if (lists[l] == nullptr) continue;
+        if (lists[l] == nullptr)
+            continue;
         lists[l]->clear();
         for (std::int32_t i = first[l]; i < first[l + 1]; ++i) {
             if (entries[i].found & ready[l]) {
@@ -201,7 +214,8 @@ std::int32_t TIdStackPosix::SocketSend(std::int32_t socket, const void* buffer, 
 std::int32_t TIdStackPosix::SocketSendTo(std::int32_t socket, const void* buffer, std::int32_t length,
                                          std::int32_t flags, const std::string& ip, std::int32_t port) {
     SocketAddressIn address;
-    if (!MakeAddress(IdFamilyInet, ip, false, port, address)) return -1;
+    if (!MakeAddress(IdFamilyInet, ip, false, port, address))
+        return -1;
     return functions_.SendTo(socket, buffer, length, flags, address);
 }
 
@@ -219,7 +233,8 @@ std::int32_t TIdStackPosix::ShutdownSocket(std::int32_t socket, std::int32_t dir
 }
 
 std::string TIdStackPosix::SocketErrorText(std::int32_t code) {
-    if (code == seHostNotFound) return Format("Socket Error # %d\r\n%s", code, "Host not found.");
+    if (code == seHostNotFound)
+        return Format("Socket Error # %d\r\n%s", code, "Host not found.");
     return TIdStack::SocketErrorText(code);
 }
 

@@ -31,7 +31,8 @@ constexpr CodePair errnoTable[] = {
 
 std::int32_t SocketErrorFromErrno(int error) {
     for (const CodePair& pair : errnoTable) {
-        if (pair.native == error) return pair.socketError;
+        if (pair.native == error)
+            return pair.socketError;
     }
     return error;
 }

@@ -86,7 +86,8 @@ std::int32_t Accept(std::int32_t socket, SocketAddressIn& peer) {
     sockaddr_in native{};
     socklen_t length = sizeof native;
     const int result = ::accept4(socket, reinterpret_cast<sockaddr*>(&native), &length, SOCK_CLOEXEC);
-    if (result < 0) return FailFromErrno();
+    if (result < 0)
+        return FailFromErrno();
     peer = FromNative(native);
     return result;
 }
@@ -122,7 +123,8 @@ std::int32_t RecvFrom(std::int32_t socket, void* buffer, std::int32_t length, st
     socklen_t size = sizeof native;
     const ssize_t result = ::recvfrom(socket, buffer, static_cast<std::size_t>(length), flags,
                                       reinterpret_cast<sockaddr*>(&native), &size);
-    if (result < 0) return FailFromErrno();
+    if (result < 0)
+        return FailFromErrno();
     from = FromNative(native);
     return static_cast<std::int32_t>(result);
 }
@@ -142,7 +144,8 @@ std::int32_t Poll(SocketPollEntry* entries, std::int32_t count, std::int32_t tim
         native[i].revents = 0;
     }
     const int result = ::poll(native, static_cast<nfds_t>(count), timeoutMs < 0 ? -1 : timeoutMs);
-    if (result < 0) return FailFromErrno();
+    if (result < 0)
+        return FailFromErrno();
     for (std::int32_t i = 0; i < count; ++i) {
         const short found = native[i].revents;
         entries[i].found = static_cast<std::uint16_t>(
@@ -164,7 +167,8 @@ std::int32_t Close(std::int32_t socket) {
 std::int32_t GetSockName(std::int32_t socket, SocketAddressIn& address) {
     sockaddr_in native{};
     socklen_t length = sizeof native;
-    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&native), &length) != 0) return FailFromErrno();
+    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&native), &length) != 0)
+        return FailFromErrno();
     address = FromNative(native);
     return 0;
 }
@@ -172,14 +176,16 @@ std::int32_t GetSockName(std::int32_t socket, SocketAddressIn& address) {
 std::int32_t GetPeerName(std::int32_t socket, SocketAddressIn& address) {
     sockaddr_in native{};
     socklen_t length = sizeof native;
-    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&native), &length) != 0) return FailFromErrno();
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&native), &length) != 0)
+        return FailFromErrno();
     address = FromNative(native);
     return 0;
 }
 
 std::int32_t SetSockOpt(std::int32_t socket, std::int32_t level, std::int32_t option, const void* value,
                         std::int32_t length) {
-    if (length < 0) return FailWith(seInvalidArgument);
+    if (length < 0)
+        return FailWith(seInvalidArgument);
     if (::setsockopt(socket, level, option, value, static_cast<socklen_t>(length)) != 0)
         return FailFromErrno();
     return 0;
@@ -187,16 +193,20 @@ std::int32_t SetSockOpt(std::int32_t socket, std::int32_t level, std::int32_t op
 
 std::int32_t GetSockOpt(std::int32_t socket, std::int32_t level, std::int32_t option, void* value,
                         std::int32_t* length) {
-    if (length == nullptr || *length < 0) return FailWith(seInvalidArgument);
+    if (length == nullptr || *length < 0)
+        return FailWith(seInvalidArgument);
     socklen_t size = static_cast<socklen_t>(*length);
-    if (::getsockopt(socket, level, option, value, &size) != 0) return FailFromErrno();
+    if (::getsockopt(socket, level, option, value, &size) != 0)
+        return FailFromErrno();
     *length = static_cast<std::int32_t>(size);
     return 0;
 }
 
 std::int32_t GetHostName(char* buffer, std::int32_t length) {
-    if (length <= 0) return FailWith(seInvalidArgument);
-    if (::gethostname(buffer, static_cast<std::size_t>(length)) != 0) return FailFromErrno();
+    if (length <= 0)
+        return FailWith(seInvalidArgument);
+    if (::gethostname(buffer, static_cast<std::size_t>(length)) != 0)
+        return FailFromErrno();
     buffer[length - 1] = '\0';  // a cut name need not be terminated
     return 0;
 }
@@ -204,21 +214,25 @@ std::int32_t GetHostName(char* buffer, std::int32_t length) {
 std::int32_t ResolveName(const std::string& name, std::vector<TIdIPv4Bytes>& addresses) {
     addresses.clear();
     // The lookup reads a C string: a name with a NUL byte would be looked up cut short.
-    if (name.find('\0') != std::string::npos) return FailWith(seHostNotFound);
+    if (name.find('\0') != std::string::npos)
+        return FailWith(seHostNotFound);
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per socket type
     addrinfo* answer = nullptr;
     const int result = ::getaddrinfo(name.c_str(), nullptr, &hints, &answer);
-    if (result != 0) return FailWith(SocketErrorFromResolver(result, errno));
+    if (result != 0)
+        return FailWith(SocketErrorFromResolver(result, errno));
     for (const addrinfo* entry = answer; entry != nullptr; entry = entry->ai_next) {
-        if (entry->ai_family != AF_INET || entry->ai_addrlen < sizeof(sockaddr_in)) continue;
+        if (entry->ai_family != AF_INET || entry->ai_addrlen < sizeof(sockaddr_in))
+            continue;
         TIdIPv4Bytes bytes;
         std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
         addresses.push_back(bytes);
     }
     ::freeaddrinfo(answer);
-    if (addresses.empty()) return FailWith(SocketErrorFromResolver(EAI_NONAME, 0));
+    if (addresses.empty())
+        return FailWith(SocketErrorFromResolver(EAI_NONAME, 0));
     return 0;
 }
 
@@ -229,13 +243,15 @@ std::int32_t ResolveAddress(const TIdIPv4Bytes& address, std::string& name) {
     char host[NI_MAXHOST];
     const int result = ::getnameinfo(reinterpret_cast<const sockaddr*>(&native), sizeof native, host,
                                      sizeof host, nullptr, 0, NI_NAMEREQD);
-    if (result != 0) return FailWith(SocketErrorFromResolver(result, errno));
+    if (result != 0)
+        return FailWith(SocketErrorFromResolver(result, errno));
     name = host;
     return 0;
 }
 
 std::int32_t ServiceByName(const std::string& name, std::int32_t& port) {
-    if (name.find('\0') != std::string::npos) return -1;
+    if (name.find('\0') != std::string::npos)
+        return -1;
     servent entry{};
     servent* found = nullptr;
     char scratch[4096];
@@ -248,7 +264,8 @@ std::int32_t ServiceByName(const std::string& name, std::int32_t& port) {
 
 std::int32_t ServiceByPort(std::int32_t port, std::vector<std::string>& names) {
     names.clear();
-    if (port < 0 || port > 65535) return -1;
+    if (port < 0 || port > 65535)
+        return -1;
     servent entry{};
     servent* found = nullptr;
     char scratch[4096];

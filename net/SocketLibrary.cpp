@@ -5,7 +5,8 @@
 namespace w20 {
 
 SocketLibrary::~SocketLibrary() {
-    if (started_) functions_.Cleanup();
+    if (started_)
+        functions_.Cleanup();
 }
 
 bool SocketLibrary::Started() {
@@ -15,8 +16,10 @@ bool SocketLibrary::Started() {
 
 void SocketLibrary::Start() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (started_) return;
-    if (functions_.Startup(0x0202) != 0) throw EIdStackInitializationFailed();
+    if (started_)
+        return;
+    if (functions_.Startup(0x0202) != 0)
+        throw EIdStackInitializationFailed();
     started_ = true;
 }
 

@@ -13,20 +13,22 @@ constexpr int OmegaFormat = 1;
 // The URL goes to the client exactly as built: nothing is escaped.
 std::string QueryUrl(const QuoteWindow& window, const Configuration& config, const std::string& instrument,
                      const std::string& tail) {
-    return config.ServiceUrl + "?data_notowania=" + window.shortDateText() + "&nazwa_instrumentu=" + instrument +
-           tail;
+    return config.ServiceUrl + "?data_notowania=" + window.shortDateText() +
+           "&nazwa_instrumentu=" + instrument + tail;
 }
 
 void SetCycleCaption(QuoteWindow& window) {
     const std::string prefix = "Korvane W20/FW20 RealTime? Project - ";
-    window.setCaption(window.text().empty() ? prefix + "Download failed!" : prefix + "Last " + window.longTimeText());
+    window.setCaption(window.text().empty() ? prefix + "Download failed!"
+                                            : prefix + "Last " + window.longTimeText());
 }
 
 }  // namespace
 
 std::string IntervalTail(int intervalItem) {
     static const char* const seconds[] = {"300", "900", "1800"};
-    if (intervalItem < 0 || intervalItem > 2) return {};
+    if (intervalItem < 0 || intervalItem > 2)
+        return {};
     return std::string("&mst_omg=mst&time_period_l=fmin&time_period=") + seconds[intervalItem] + "&send=on";
 }
 
@@ -66,7 +68,8 @@ void T1Execute(QuoteWindow& window, const Configuration& config, TIdHTTP& http) 
         ScrollToEnd(window);
         WriteOmegaFiles(window, config);
     }
-    if (http.Connected()) http.Disconnect();
+    if (http.Connected())
+        http.Disconnect();
 }
 
 }  // namespace w20

@@ -25,7 +25,8 @@ template <typename Visit>
 void WalkLines(QuoteWindow& window, int first, Visit visit) {
     for (int index = first; index < window.lineCount(); ++index) {
         window.processEvents();
-        if (index >= window.lineCount()) break;
+        if (index >= window.lineCount())
+            break;
         visit(window.line(index));
     }
 }
@@ -35,7 +36,8 @@ void WriteOmegaFile(QuoteWindow& window, const Configuration& config, std::strin
                     std::string_view ticker, bool showInLabel) {
     TextFileWriter file(std::string(namePrefix) + window.intervalText() + ".txt");
     WalkLines(window, 1, [&](const std::string& line) {
-        if (!StartsWith(line, ticker)) return;
+        if (!StartsWith(line, ticker))
+            return;
         // Read afresh for every line: the user may switch the interval while the file is written.
         const std::string interval = config.PeriodMode == TickMode ? "I" : window.intervalText();
         file.WriteLine(ReplaceAll(std::string(ticker) + "," + interval + ",", "", line));

@@ -28,10 +28,10 @@ public:
     virtual void setCaption(const std::string& text) = 0;
     virtual void setLastFuturesLine(const std::string& text) = 0;  // Label3
     virtual void repaintNow() = 0;
-    virtual void processEvents() = 0;  // one pass over pending events, never waits
-    virtual int intervalIndex() const = 0;  // RadioGroup1, -1 when none is selected
-    virtual int formatIndex() const = 0;    // RadioGroup2, -1 when none is selected
-    virtual std::string intervalText() const = 0;  // "5", "15", "30", or empty before start-up ends
+    virtual void processEvents() = 0;               // one pass over pending events, never waits
+    virtual int intervalIndex() const = 0;          // RadioGroup1, -1 when none is selected
+    virtual int formatIndex() const = 0;            // RadioGroup2, -1 when none is selected
+    virtual std::string intervalText() const = 0;   // "5", "15", "30", or empty before start-up ends
     virtual std::string shortDateText() const = 0;  // picker date, user's short date format
     virtual std::string longTimeText() const = 0;   // now, user's long time format
 };

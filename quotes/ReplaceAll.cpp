@@ -29,7 +29,8 @@ std::size_t FindFrom(std::string_view text, std::string_view find, std::size_t f
                 _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(starts, first), _mm_cmpeq_epi8(ends, last))));
             for (; candidates != 0; candidates &= candidates - 1) {
                 const auto offset = static_cast<std::size_t>(std::countr_zero(candidates));
-                if (std::memcmp(block + offset + 1, find.data() + 1, span - 1) == 0) return from + offset;
+                if (std::memcmp(block + offset + 1, find.data() + 1, span - 1) == 0)
+                    return from + offset;
             }
         }
     }
@@ -41,7 +42,8 @@ std::size_t FindFrom(std::string_view text, std::string_view find, std::size_t f
 
 std::string ReplaceAll(std::string_view find, std::string_view replacement, std::string_view source) {
     std::string result;
-    if (find.empty()) return result.assign(source);
+    if (find.empty())
+        return result.assign(source);
     // Room for the longest result a longer replacement could give, up to twice the source, so the
     // text is not copied again as it grows. Pages the result never reaches are never touched, so
     // room to spare costs address space only. Past that the buffer grows geometrically.

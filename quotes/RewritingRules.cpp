@@ -16,7 +16,8 @@ void RenameTickers(QuoteWindow& window, const Configuration& config) {
 
 // The interval field between its two commas becomes "I", wherever it stands in the text.
 void MarkTickInterval(QuoteWindow& window, const Configuration& config) {
-    if (config.PeriodMode != TickMode) return;
+    if (config.PeriodMode != TickMode)
+        return;
     Rewrite(window, "," + window.intervalText() + ",", ",I,");
 }
 

@@ -16,7 +16,8 @@ namespace w20::test {
 namespace {
 
 std::string DataFile(const std::string& serviceUrl, const std::string& index, const std::string& future) {
-    return serviceUrl + "\r\n" + index + "\r\n" + future + "\r\n" + future + "\r\n" + index + "\r\nnormal\r\n\r\n";
+    return serviceUrl + "\r\n" + index + "\r\n" + future + "\r\n" + future + "\r\n" + index +
+           "\r\nnormal\r\n\r\n";
 }
 
 // A typical day: two answers of 96 five-minute bars from the demo service, each cycle as a
@@ -26,16 +27,18 @@ void TypicalDayCycle(benchmark::State& state) {
     const std::string address = service.ReadOutputLine(std::chrono::seconds(10)).value_or("").substr(13);
     StartedForm started(DataFile("http://" + address + "/quotes.php", "WIG20", "FWIG20"));
     started.choose("RadioGroup2", state.range(0));
-    for (auto _ : state) started.button()->click();
-    if (!started.desktop.boxes.empty()) state.SkipWithError(started.desktop.boxes[0].message.c_str());
+    for (auto _ : state)
+        started.button()->click();
+    if (!started.desktop.boxes.empty())
+        state.SkipWithError(started.desktop.boxes[0].message.c_str());
 }
 BENCHMARK(TypicalDayCycle)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 std::string Bars(const std::string& ticker, int lines) {
     std::string body = "Ticker,Interval,Date,Time,Open,High,Low,Close,Volume\r\n";
     for (int i = 0; i < lines; ++i) {
-        body += ticker + ",5,20020926," + std::to_string(90000 + i % 80000) + ",1234.00,1236.50,1230.00,1235.00," +
-                std::to_string(1000 + i) + "\r\n";
+        body += ticker + ",5,20020926," + std::to_string(90000 + i % 80000) +
+                ",1234.00,1236.50,1230.00,1235.00," + std::to_string(1000 + i) + "\r\n";
     }
     return body;
 }
@@ -70,7 +73,8 @@ void LargeCycle(benchmark::State& state) {
         started.button()->click();
     }
     state.counters["longest_gap_ms"] = longestGap;
-    if (!started.desktop.boxes.empty()) state.SkipWithError(started.desktop.boxes[0].message.c_str());
+    if (!started.desktop.boxes.empty())
+        state.SkipWithError(started.desktop.boxes[0].message.c_str());
 }
 BENCHMARK(LargeCycle)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
@@ -78,7 +82,8 @@ BENCHMARK(LargeCycle)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTim
 }  // namespace w20::test
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -15,7 +15,8 @@ void ConsumeInLines(benchmark::State& state) {
     for (auto _ : state) {
         Buffer buffer;
         buffer.Append(content);
-        while (buffer.Size() >= line) benchmark::DoNotOptimize(buffer.TakeFront(line));
+        while (buffer.Size() >= line)
+            benchmark::DoNotOptimize(buffer.TakeFront(line));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }

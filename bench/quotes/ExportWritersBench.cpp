@@ -28,7 +28,8 @@ std::string AnswerText() {
     std::string text;
     for (int i = 0; i < Lines; ++i) {
         text += i < Lines / 2 ? "WIG20" : "FW20Z2";
-        text += ",5,20020926," + std::to_string(900 + i % 600) + "00,1234.00,1236.50,1230.00,1235.00,1200\r\n";
+        text +=
+            ",5,20020926," + std::to_string(900 + i % 600) + "00,1234.00,1236.50,1230.00,1235.00,1200\r\n";
     }
     return text;
 }
@@ -39,7 +40,8 @@ void Run(benchmark::State& state, const std::string& text, Step step) {
     test::ScopedWorkingDirectory cwd(dir.Path());
     test::FakeWindow window;
     window.setText(text);
-    for (auto _ : state) step(window);
+    for (auto _ : state)
+        step(window);
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * Lines);
 }
 

@@ -33,9 +33,13 @@ void Run(benchmark::State& state, std::string_view find, std::string_view replac
 }
 
 // The index ticker: one match in about 64 KiB.
-void BM_ReplaceAllSparse(benchmark::State& state) { Run(state, "WIG20", "W20[VOR]"); }
+void BM_ReplaceAllSparse(benchmark::State& state) {
+    Run(state, "WIG20", "W20[VOR]");
+}
 // The seconds of the times and the zeros before a comma: two or three matches in every line.
-void BM_ReplaceAllDense(benchmark::State& state) { Run(state, "00,", ","); }
+void BM_ReplaceAllDense(benchmark::State& state) {
+    Run(state, "00,", ",");
+}
 
 // Sizes in MiB; each is twice the one before, to show the time growing linearly. All are above
 // the size up to which the allocator recycles freed blocks, so every run pays for fresh pages.

@@ -23,13 +23,13 @@ const std::string FailedCaption = "Korvane W20/FW20 RealTime? Project - Download
 const std::string LastCaption = "Korvane W20/FW20 RealTime? Project - Last ";
 
 std::string IndexBars(const std::string& m) {
-    return Header + "WIG20," + m + ",20020926,093000,1234.00,1236.50,1230.00,1235.00,1200\r\n" + "WIG20," + m +
-           ",20020926,093500,1235.00,1237.10,1234.50,1236.20,800\r\n";
+    return Header + "WIG20," + m + ",20020926,093000,1234.00,1236.50,1230.00,1235.00,1200\r\n" + "WIG20," +
+           m + ",20020926,093500,1235.00,1237.10,1234.50,1236.20,800\r\n";
 }
 
 std::string FuturesBars(const std::string& m) {
-    return Header + "FW20Z2," + m + ",20020926,093000,1240.00,1242.00,1239.00,1241.00,35\r\n" + "FW20Z2," + m +
-           ",20020926,093500,1241.00,1243.00,1240.00,1242.00,41\r\n";
+    return Header + "FW20Z2," + m + ",20020926,093000,1240.00,1242.00,1239.00,1241.00,35\r\n" + "FW20Z2," +
+           m + ",20020926,093500,1241.00,1243.00,1240.00,1242.00,41\r\n";
 }
 
 // What the MetaStock rules and writer make of both answers.
@@ -67,7 +67,8 @@ struct CycleForm : StartedForm {
 
 // Both answers of one cycle over one kept-alive connection.
 Script BothAnswers(const std::string& first, const std::string& second) {
-    return {WaitRequest(), SendRandomPieces(HttpOk(first), 1), WaitRequest(), SendRandomPieces(HttpOk(second), 2)};
+    return {WaitRequest(), SendRandomPieces(HttpOk(first), 1), WaitRequest(),
+            SendRandomPieces(HttpOk(second), 2)};
 }
 
 }  // namespace
@@ -87,7 +88,8 @@ private slots:
         QTest::addColumn<int>("item");
         for (int format = 0; format < 2; ++format) {
             for (int item = 0; item < 3; ++item) {
-                QTest::addRow("%s %s minutes", format == 0 ? "MetaStock" : "Omega", Minutes[item]) << format << item;
+                QTest::addRow("%s %s minutes", format == 0 ? "MetaStock" : "Omega", Minutes[item])
+                    << format << item;
             }
         }
     }
@@ -145,7 +147,8 @@ private slots:
         started.Start();
         const std::string joined = "W20[VOR],5,20020926,093000,1234.00" + Header.substr(0, Header.size() - 2);
         QCOMPARE(started.form->line(0), joined);
-        QCOMPARE(started.File("vor5.txt"), joined + "\r\n" + MetaStockFile("5").substr(MetaStockFile("5").find("FW20")));
+        QCOMPARE(started.File("vor5.txt"),
+                 joined + "\r\n" + MetaStockFile("5").substr(MetaStockFile("5").find("FW20")));
     }
 
     void failuresEndTheCycleAndStopTheTimer_data() {
@@ -156,7 +159,8 @@ private slots:
     void failuresEndTheCycleAndStopTheTimer() {
         QFETCH(QByteArray, message);
         const bool refused = message.startsWith("Socket");
-        ScriptedServer server({Respond(HttpResponse("HTTP/1.1 404 Not Found", {"Content-Length: 9"}, "not here."))});
+        ScriptedServer server(
+            {Respond(HttpResponse("HTTP/1.1 404 Not Found", {"Content-Length: 9"}, "not here."))});
         const std::string url = refused ? "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/q.php"
                                         : server.Url("/q.php");
         CycleForm started(url);
@@ -172,15 +176,16 @@ private slots:
         QCOMPARE(started.caption("Label3"), std::string("FW20 - last"));
         QCOMPARE(started.File("w20vor5.txt"), std::string("old\r\n"));
         QVERIFY(!started.timer()->isActive());
-        if (!refused) QCOMPARE(SplitRequests(server.Received(0)).size(), std::size_t(1));  // no second request
+        if (!refused)
+            QCOMPARE(SplitRequests(server.Received(0)).size(), std::size_t(1));  // no second request
     }
 
     void aRedirectIsFollowed() {
-        ScriptedServer server({{WaitRequest(),
-                                Send(HttpResponse("HTTP/1.1 302 Found",
-                                                  {"Location: /moved.php?n=1", "Content-Length: 5"}, "moved")),
-                                WaitRequest(), Send(HttpOk(IndexBars("5"))), WaitRequest(),
-                                Send(HttpOk(FuturesBars("5")))}});
+        ScriptedServer server(
+            {{WaitRequest(),
+              Send(HttpResponse("HTTP/1.1 302 Found", {"Location: /moved.php?n=1", "Content-Length: 5"},
+                                "moved")),
+              WaitRequest(), Send(HttpOk(IndexBars("5"))), WaitRequest(), Send(HttpOk(FuturesBars("5")))}});
         CycleForm started(server.Url("/q.php"));
         started.Start();
         QVERIFY(started.desktop.boxes.empty());
@@ -191,7 +196,8 @@ private slots:
     }
 
     void aCookieIsCarriedIntoTheNextCycle() {
-        const Script setsCookie = {WaitRequest(), Send(HttpOk(IndexBars("5"), {"Set-Cookie: session=abc; path=/"})),
+        const Script setsCookie = {WaitRequest(),
+                                   Send(HttpOk(IndexBars("5"), {"Set-Cookie: session=abc; path=/"})),
                                    WaitRequest(), Send(HttpOk(FuturesBars("5")))};
         ScriptedServer server({setsCookie, BothAnswers(IndexBars("5"), FuturesBars("5"))});
         CycleForm started(server.Url("/q.php"));
@@ -202,7 +208,8 @@ private slots:
         QCOMPARE(SplitRequests(server.Received(0)),
                  (std::vector<std::string>{started.Request("WIG20", 0, server.Port()),
                                            started.Request("FW20Z2", 0, server.Port(), "session=abc")}));
-        QCOMPARE(SplitRequests(server.Received(1))[0], started.Request("WIG20", 0, server.Port(), "session=abc"));
+        QCOMPARE(SplitRequests(server.Received(1))[0],
+                 started.Request("WIG20", 0, server.Port(), "session=abc"));
     }
 
     void startWhileWaitingRunsAtOnceAndRestartsThePeriod() {
@@ -237,7 +244,8 @@ private slots:
         const std::optional<std::string> announcement = service.ReadOutputLine(std::chrono::seconds(10));
         QVERIFY(announcement && announcement->starts_with("listening on "));
         const std::string address = announcement->substr(std::string("listening on ").size());
-        StartedForm started("http://" + address + "/quotes.php\r\nWIG20\r\nFWIG20\r\nFWIG20\r\nWIG20\r\nnormal\r\n\r\n");
+        StartedForm started("http://" + address +
+                            "/quotes.php\r\nWIG20\r\nFWIG20\r\nFWIG20\r\nWIG20\r\nnormal\r\n\r\n");
         for (int format = 0; format < 2; ++format) {
             started.choose("RadioGroup2", format);
             started.button()->click();

@@ -23,7 +23,9 @@ struct QuoteForm : test::StartedForm {
     QLabel* label3() const { return label("Label3"); }
 };
 
-QByteArray Bytes(const std::string& text) { return QByteArray::fromStdString(text); }
+QByteArray Bytes(const std::string& text) {
+    return QByteArray::fromStdString(text);
+}
 
 }  // namespace
 
@@ -35,10 +37,10 @@ private slots:
         QTest::addColumn<QByteArrayList>("lines");
         QTest::addColumn<QByteArray>("text");
         QTest::newRow("CR LF") << QByteArray("a\r\nb") << QByteArrayList{"a", "b"} << QByteArray("a\r\nb");
-        QTest::newRow("lone LF and lone CR") << QByteArray("a\nb\rc\r\n") << QByteArrayList{"a", "b", "c"}
-                                             << QByteArray("a\r\nb\r\nc\r\n");
-        QTest::newRow("CR before CR LF") << QByteArray("a\r\r\nb") << QByteArrayList{"a", "", "b"}
-                                         << QByteArray("a\r\n\r\nb");
+        QTest::newRow("lone LF and lone CR")
+            << QByteArray("a\nb\rc\r\n") << QByteArrayList{"a", "b", "c"} << QByteArray("a\r\nb\r\nc\r\n");
+        QTest::newRow("CR before CR LF")
+            << QByteArray("a\r\r\nb") << QByteArrayList{"a", "", "b"} << QByteArray("a\r\n\r\nb");
         QTest::newRow("empty lines") << QByteArray("\r\n\r\nx") << QByteArrayList{"", "", "x"}
                                      << QByteArray("\r\n\r\nx");
         QTest::newRow("only a line break") << QByteArray("\r\n") << QByteArrayList{""} << QByteArray("\r\n");
@@ -54,7 +56,8 @@ private slots:
         QuoteWindow& window = *started.form;
         window.setText(bytes.toStdString());
         QCOMPARE(window.lineCount(), lines.size());
-        for (int i = 0; i < lines.size(); ++i) QCOMPARE(Bytes(window.line(i)), lines[i]);
+        for (int i = 0; i < lines.size(); ++i)
+            QCOMPARE(Bytes(window.line(i)), lines[i]);
         QCOMPARE(Bytes(window.line(static_cast<int>(lines.size()))), QByteArray());
         QCOMPARE(Bytes(window.line(-1)), QByteArray());
         QCOMPARE(Bytes(window.text()), text);
@@ -64,7 +67,8 @@ private slots:
         QuoteForm started;
         std::string bytes;
         for (int c = 0; c < 256; ++c) {
-            if (c != '\r' && c != '\n') bytes += static_cast<char>(c);
+            if (c != '\r' && c != '\n')
+                bytes += static_cast<char>(c);
         }
         started.form->setText(bytes);
         QCOMPARE(started.form->lineCount(), 1);
@@ -88,7 +92,8 @@ private slots:
         QTest::addColumn<int>("editorPosition");
         const QByteArray text("ab\r\ncd");
         const int cases[][2] = {{0, 0}, {2, 2}, {3, 2}, {4, 3}, {6, 5}, {100, 5}, {-3, 0}};
-        for (const auto& c : cases) QTest::addRow("CR LF %d", c[0]) << text << c[0] << c[1];
+        for (const auto& c : cases)
+            QTest::addRow("CR LF %d", c[0]) << text << c[0] << c[1];
         QTest::newRow("lone LF") << QByteArray("ab\ncd\nef") << 8 << 6;
         QTest::newRow("empty lines") << QByteArray("\r\n\r\nx") << 4 << 2;
         QTest::newRow("empty text") << QByteArray("") << 20 << 0;
@@ -108,7 +113,8 @@ private slots:
         started.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(started.form.get()));
         std::string text;
-        for (int i = 0; i < 200; ++i) text += "W20[VOR],5,20020926,0930,1234.00,1236.50\r\n";
+        for (int i = 0; i < 200; ++i)
+            text += "W20[VOR],5,20020926,0930,1234.00,1236.50\r\n";
         text += "FW20[VOR],5,last";
         started.form->setText(text);
         QScrollBar* bar = started.editor()->verticalScrollBar();
@@ -129,7 +135,8 @@ private slots:
         TForm1& form = *started.form;
         const int width = started.label3()->width();
         form.setLastFuturesLine("FW20[VOR],5,20020926,0930,1230.50,1231.00,1229.00,1230.00,17 \xB9");
-        QCOMPARE(started.label3()->text(), QString::fromUtf8("FW20[VOR],5,20020926,0930,1230.50,1231.00,1229.00,1230.00,17 ą"));
+        QCOMPARE(started.label3()->text(),
+                 QString::fromUtf8("FW20[VOR],5,20020926,0930,1230.50,1231.00,1229.00,1230.00,17 ą"));
         QVERIFY(started.label3()->width() > width);
         form.setCaption("Korvane W20/FW20 RealTime? Project - Download failed!");
         QCOMPARE(form.windowTitle(), QString("Korvane W20/FW20 RealTime? Project - Download failed!"));
@@ -157,7 +164,8 @@ private slots:
     void processEventsRunsWhatIsPending() {
         QuoteForm started;
         bool ran = false;
-        QMetaObject::invokeMethod(started.form.get(), [&] { ran = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            started.form.get(), [&] { ran = true; }, Qt::QueuedConnection);
         started.form->processEvents();
         QVERIFY(ran);
         started.form->repaintNow();
@@ -170,7 +178,8 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.setText(
-            "Ticker,Per,Date,Time,Close\nWIG20,5,20020926,093000,1234.00\r\nWIG20,5,20020926,093500,1235.00\r\n"
+            "Ticker,Per,Date,Time,Close\nWIG20,5,20020926,093000,1234.00\r\nWIG20,5,20020926,093500,1235."
+            "00\r\n"
             "Ticker,Per,Date,Time,Close\rFW20Z2,5,20020926,093000,1230.50\r\n");
         ApplyMetaStockRules(form, form.Config());
         ScrollToEnd(form);
@@ -186,8 +195,9 @@ private slots:
         QuoteForm started;
         TForm1& form = *started.form;
         started.choose("RadioGroup1", 1);
-        form.setText("WIG20,15,20020926,093000,1234.00,1200\r\nWIG20,15,20020926,094500,1235.50,900\r\n"
-                     "FW20Z2,15,20020926,093000,1230.00,17\r\n");
+        form.setText(
+            "WIG20,15,20020926,093000,1234.00,1200\r\nWIG20,15,20020926,094500,1235.50,900\r\n"
+            "FW20Z2,15,20020926,093000,1230.00,17\r\n");
         ApplyOmegaRules(form, form.Config());
         WriteOmegaFiles(form, form.Config());
         QCOMPARE(Bytes(test::ReadFileBytes(started.dir.File("w20vor15.txt"))),
@@ -209,7 +219,8 @@ private slots:
 
         form.setText("W20[VOR],5,1\r\n");
         QMetaObject::invokeMethod(
-            started.editor(), [&] { started.editor()->appendPlainText("FW20[VOR],5,3"); }, Qt::QueuedConnection);
+            started.editor(), [&] { started.editor()->appendPlainText("FW20[VOR],5,3"); },
+            Qt::QueuedConnection);
         WriteMetaStockFile(form);
         QCOMPARE(Bytes(test::ReadFileBytes(started.dir.File("vor5.txt"))),
                  QByteArray("W20[VOR],5,1\r\nFW20[VOR],5,3\r\n"));

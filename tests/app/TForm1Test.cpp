@@ -38,7 +38,8 @@ private slots:
         QCOMPARE(config.IndexTicker, std::string("W20"));
         QCOMPARE(config.PeriodMode, std::string("tickowy"));
         QCOMPARE(started.form->IntervalText(), std::string("5"));
-        QCOMPARE(started.caption("Label1"), std::string("Podgl\xB9" "d danych 5 minutowych (plik \"vor5.txt\")."));
+        QCOMPARE(started.caption("Label1"), std::string("Podgl\xB9"
+                                                        "d danych 5 minutowych (plik \"vor5.txt\")."));
         QVERIFY(started.desktop.boxes.empty());
         QCOMPARE(started.form->findChild<QDateEdit*>("DateTimePicker1")->date(), QDate::currentDate());
     }
@@ -53,11 +54,12 @@ private slots:
                                      << QByteArray("") << QByteArray("");
         QTest::newRow("lone LF") << QByteArray("u\nf\nF\nS\n") << QByteArray("u\nf\nF\nS\n") << QByteArray("")
                                  << QByteArray("") << QByteArray("");
-        QTest::newRow("Ctrl-Z in line 4") << QByteArray("u\r\nf\r\nF\r\nS\x1aS\r\nI\r\nm\r\n") << QByteArray("u")
-                                          << QByteArray("F") << QByteArray("") << QByteArray("");
-        QTest::newRow("trailing blanks") << QByteArray("u \r\nf\r\nF \r\nS\r\n W20\r\ntickowy \r\n")
-                                         << QByteArray("u ") << QByteArray("F ") << QByteArray(" W20")
-                                         << QByteArray("tickowy ");
+        QTest::newRow("Ctrl-Z in line 4")
+            << QByteArray("u\r\nf\r\nF\r\nS\x1aS\r\nI\r\nm\r\n") << QByteArray("u") << QByteArray("F")
+            << QByteArray("") << QByteArray("");
+        QTest::newRow("trailing blanks")
+            << QByteArray("u \r\nf\r\nF \r\nS\r\n W20\r\ntickowy \r\n") << QByteArray("u ")
+            << QByteArray("F ") << QByteArray(" W20") << QByteArray("tickowy ");
         QTest::newRow("empty file") << QByteArray("") << QByteArray("") << QByteArray("") << QByteArray("")
                                     << QByteArray("");
     }
@@ -90,7 +92,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(started.form.get()));
         started.group("RadioGroup1")->findChildren<QRadioButton*>()[2]->click();
         QCOMPARE(started.form->IntervalText(), std::string("30"));
-        QCOMPARE(started.caption("Label1"), std::string("Podgl\xB9" "d danych 30 minutowych (plik \"vor30.txt\")."));
+        QCOMPARE(started.caption("Label1"), std::string("Podgl\xB9"
+                                                        "d danych 30 minutowych (plik \"vor30.txt\")."));
     }
 
     void aFolderNamedDataTxtIsRefused() {
@@ -115,8 +118,10 @@ private slots:
             items[order[i]]->click();
             QCOMPARE(group->ItemIndex(), order[i]);
             QCOMPARE(started.form->IntervalText(), std::string(texts[i]));
-            QCOMPARE(started.caption("Label1"), "Podgl\xB9" "d danych " + std::string(texts[i]) +
-                                                    " minutowych (plik \"vor" + texts[i] + ".txt\").");
+            QCOMPARE(started.caption("Label1"),
+                     "Podgl\xB9"
+                     "d danych " +
+                         std::string(texts[i]) + " minutowych (plik \"vor" + texts[i] + ".txt\").");
         }
         QSignalSpy clicks(group, &TRadioGroup::Click);
         items[0]->click();  // already selected: nothing happens
@@ -164,7 +169,8 @@ private slots:
         const char* const order[] = {"RichEdit1", "RadioGroup1", "RadioGroup2", "DateTimePicker1"};
         for (const char* name : order) {
             next = next->nextInFocusChain();
-            while (next->objectName().isEmpty() || next->objectName().startsWith("qt_")) next = next->nextInFocusChain();
+            while (next->objectName().isEmpty() || next->objectName().startsWith("qt_"))
+                next = next->nextInFocusChain();
             QCOMPARE(next->objectName(), QString(name));
         }
     }
@@ -179,7 +185,8 @@ private slots:
         }
         QCOMPARE(started.desktop.opened.size(), std::size_t(3));
         QCOMPARE(started.desktop.opened[0], "http://" + started.caption("Label5"));
-        QCOMPARE(started.desktop.opened[1], "mailto:" + started.caption("Label6") + "?subject=Korvane RT project");
+        QCOMPARE(started.desktop.opened[1],
+                 "mailto:" + started.caption("Label6") + "?subject=Korvane RT project");
         QCOMPARE(started.desktop.opened[2], "http://" + started.caption("Label10"));
     }
 };

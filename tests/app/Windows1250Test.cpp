@@ -9,7 +9,8 @@ class Windows1250Test : public QObject {
 private slots:
     void everyByteRoundTrips() {
         std::string all;
-        for (int byte = 0; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
+        for (int byte = 0; byte < 256; ++byte)
+            all.push_back(static_cast<char>(byte));
         const QString text = FromWindows1250(all);
         QCOMPARE(text.size(), 256);
         QCOMPARE(ToWindows1250(text), all);
@@ -19,7 +20,8 @@ private slots:
     void polishLettersAreTheirOwn() {
         QCOMPARE(FromWindows1250("\xA5\xC6\xCA\xA3\xD1\xD3\x8C\x8F\xAF"), QString::fromUtf8("ĄĆĘŁŃÓŚŹŻ"));
         QCOMPARE(FromWindows1250("\xB9\xE6\xEA\xB3\xF1\xF3\x9C\x9F\xBF"), QString::fromUtf8("ąćęłńóśźż"));
-        QCOMPARE(ToWindows1250(QString::fromUtf8("Podgląd €")), std::string("Podgl\xB9" "d \x80"));
+        QCOMPARE(ToWindows1250(QString::fromUtf8("Podgląd €")), std::string("Podgl\xB9"
+                                                                            "d \x80"));
     }
 
     void undefinedBytesKeepTheirNumber() {
@@ -31,7 +33,8 @@ private slots:
 
     void charactersOutsideTheCodePageBecomeQuestionMarks() {
         QCOMPARE(ToWindows1250(QString::fromUtf8("a\u00F1b\u4E2Dc")), std::string("a?b?c"));
-        QCOMPARE(ToWindows1250(QString::fromUtf8("x\U0001F600y")), std::string("x?y"));  // one character, one mark
+        QCOMPARE(ToWindows1250(QString::fromUtf8("x\U0001F600y")),
+                 std::string("x?y"));  // one character, one mark
         QCOMPARE(ToWindows1250(QString(QChar(0))), std::string(1, '\0'));
     }
 };

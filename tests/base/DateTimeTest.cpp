@@ -13,11 +13,12 @@ TEST(DateTime, DaysCountFromTheEndOf1899) {
         int year, month, day;
         double value;
     } cases[] = {
-        {1899, 12, 30, 0}, {1900, 1, 1, 2}, {1970, 1, 1, 25569}, {2000, 2, 29, 36585},
+        {1899, 12, 30, 0},    {1900, 1, 1, 2},        {1970, 1, 1, 25569},         {2000, 2, 29, 36585},
         {2002, 9, 26, 37525}, {1, 1, 1, MinDateTime}, {9999, 12, 31, MaxDateTime},
     };
     for (const auto& c : cases) {
-        EXPECT_DOUBLE_EQ(EncodeDate(c.year, c.month, c.day), c.value) << c.year << "-" << c.month << "-" << c.day;
+        EXPECT_DOUBLE_EQ(EncodeDate(c.year, c.month, c.day), c.value)
+            << c.year << "-" << c.month << "-" << c.day;
         const DateParts parts = DecodeDate(c.value + 0.75);
         EXPECT_EQ(parts.year, c.year);
         EXPECT_EQ(parts.month, c.month);

@@ -20,7 +20,8 @@ using test::WriteFileBytes;
 std::vector<std::string> ReadLines(const std::string& path, int count) {
     TextFileReader reader(path);
     std::vector<std::string> lines;
-    for (int i = 0; i < count; ++i) lines.push_back(reader.ReadLine());
+    for (int i = 0; i < count; ++i)
+        lines.push_back(reader.ReadLine());
     reader.Close();
     return lines;
 }
@@ -32,12 +33,16 @@ TEST(TextFileReader, SplitsLinesAtCrLfAndLoneCr) {
     } cases[] = {
         {"a\r\nb\r\n", {"a", "b", ""}},
         {"a\rb\r\rc", {"a", "b", "", "c", ""}},
-        {"a\nb\r\nc", {"a\nb", "c", ""}},                        // a lone LF stays in the value
+        {"a\nb\r\nc", {"a\nb", "c", ""}},  // a lone LF stays in the value
         {"a\r\n\nb\r\n", {"a", "\nb", ""}},
-        {"  x  \r\n", {"  x  ", ""}},                            // no trimming
-        {"a\r\nb\x1a" "c\r\nd\r\n", {"a", "b", "", ""}},          // Ctrl-Z ends the file
-        {"\x1a" "a\r\n", {"", ""}},
-        {"", {"", "", ""}},                                      // past the end: empty lines
+        {"  x  \r\n", {"  x  ", ""}},  // no trimming
+        {"a\r\nb\x1a"
+         "c\r\nd\r\n",
+         {"a", "b", "", ""}},  // Ctrl-Z ends the file
+        {"\x1a"
+         "a\r\n",
+         {"", ""}},
+        {"", {"", "", ""}},  // past the end: empty lines
         {std::string("n\0l\r\n\xB9\xEA\r\n", 8), {std::string("n\0l", 3), "\xB9\xEA", ""}},
         {"a\r", {"a", ""}},
     };
@@ -59,7 +64,9 @@ TEST(TextFileReader, LineEndsAcrossBlockBoundaries) {
 
 TEST(TextFileReader, EofSeesCtrlZAndTheEnd) {
     TempDir dir;
-    WriteFileBytes(dir.File("f.txt"), "a\r\n\x1a" "b");
+    WriteFileBytes(dir.File("f.txt"),
+                   "a\r\n\x1a"
+                   "b");
     TextFileReader reader(dir.File("f.txt"));
     EXPECT_FALSE(reader.Eof());
     EXPECT_EQ(reader.ReadLine(), "a");
@@ -68,10 +75,15 @@ TEST(TextFileReader, EofSeesCtrlZAndTheEnd) {
 
 TEST(TextFileErrors, MessagesFollowTheCode) {
     const std::pair<int, const char*> table[] = {
-        {2, "File not found"},          {3, "Invalid filename"}, {4, "Too many open files"},
-        {5, "File access denied"},      {100, "Read beyond end of file"},
-        {101, "Disk full"},             {106, "Invalid numeric input"},
-        {32, "I/O error 32"},           {0, "I/O error 0"},
+        {2, "File not found"},
+        {3, "Invalid filename"},
+        {4, "Too many open files"},
+        {5, "File access denied"},
+        {100, "Read beyond end of file"},
+        {101, "Disk full"},
+        {106, "Invalid numeric input"},
+        {32, "I/O error 32"},
+        {0, "I/O error 0"},
     };
     for (const auto& [code, message] : table) {
         EInOutError error(code);
@@ -205,7 +217,8 @@ TEST(TextFileWriter, AWriteFailingHalfWayKeepsTheOldFile) {
     int code = 0;
     try {
         TextFileWriter writer(dir.File("vor5.txt"));
-        for (int i = 0; i < 10000; ++i) writer.WriteLine(std::string(98, 'x'));
+        for (int i = 0; i < 10000; ++i)
+            writer.WriteLine(std::string(98, 'x'));
         writer.Close();
     } catch (const EInOutError& error) {
         code = error.ErrorCode();

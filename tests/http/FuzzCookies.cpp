@@ -13,7 +13,8 @@
 namespace {
 
 void Require(bool condition) {
-    if (!condition) abort();
+    if (!condition)
+        abort();
 }
 
 }  // namespace
@@ -33,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t end = input.find('\n', start + 1);
         const std::string line = input.substr(start + 1, end == std::string::npos ? end : end - start - 1);
         start = end;
-        if (line.empty()) continue;
+        if (line.empty())
+            continue;
         const std::string value = line.substr(1);
         const int before = manager.CookieCollection().Count();
         if (line[0] == '1') {

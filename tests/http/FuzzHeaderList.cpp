@@ -11,7 +11,8 @@
 namespace {
 
 void Require(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -25,12 +26,15 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) return 0;
+    if (size < 1)
+        return 0;
     const std::size_t foldLength = data[0] % 100;
     std::vector<std::string> lines =
         SplitLines(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
@@ -38,10 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string value = lines.back();
     lines.pop_back();
     std::string name = lines.empty() ? "X" : lines.back();
-    if (!lines.empty()) lines.pop_back();
+    if (!lines.empty())
+        lines.pop_back();
 
     w20::TIdHeaderList list(foldLength);
-    for (const std::string& line : lines) list.Add(line);
+    for (const std::string& line : lines)
+        list.Add(line);
     std::vector<std::string> values;
     for (const std::string& line : lines) {
         list.Extract(line.substr(0, line.find(':')), values);
@@ -57,11 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     Require(!w20::HoldsLineBreak(name) && !w20::HoldsLineBreak(value));
-    if (name.empty() || name.find(':') != std::string::npos || IsBlank(name[0])) return 0;
+    if (name.empty() || name.find(':') != std::string::npos || IsBlank(name[0]))
+        return 0;
 
     const int index = list.IndexOfName(name);
     bool printable = false;
-    for (char c : value) printable = printable || static_cast<unsigned char>(c) > ' ';
+    for (char c : value)
+        printable = printable || static_cast<unsigned char>(c) > ' ';
     if (value.empty()) {
         Require(index < 0 || list.Count() < static_cast<int>(before.size()));
         return 0;

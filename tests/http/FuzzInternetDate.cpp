@@ -22,8 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const w20::TDateTime local = w20::InternetDateToLocal(input);
     const w20::TDateTime offset = w20::ParseGmtOffset(input);
     for (const w20::TDateTime value : {parsed, local, offset}) {
-        if (w20::FormatInternetDate(value).empty() || w20::FormatGmtDate(value).empty()) abort();
+        if (w20::FormatInternetDate(value).empty() || w20::FormatGmtDate(value).empty())
+            abort();
     }
-    if (parsed != 0 && w20::InternetDateToLocal(w20::FormatInternetDate(parsed)) == 0) abort();
+    if (parsed != 0 && w20::InternetDateToLocal(w20::FormatInternetDate(parsed)) == 0)
+        abort();
     return 0;
 }

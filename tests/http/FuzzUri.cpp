@@ -10,7 +10,8 @@
 namespace {
 
 void Require(bool condition) {
-    if (!condition) std::abort();
+    if (!condition)
+        std::abort();
 }
 
 }  // namespace
@@ -24,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     w20::TIdURI uri(text);
     std::string normalised = text;
     for (char& c : normalised) {
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     }
     if (normalised.find("://") == std::string::npos && normalised.find('#') == std::string::npos) {
         Require(uri.Path() + uri.Document() + uri.Params() == normalised);
@@ -36,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const std::string merged = w20::TIdURI::MergePath(uri.Path(), relative);
-    if (relative.empty() || relative.front() != '/') Require(merged.find("//") == std::string::npos);
+    if (relative.empty() || relative.front() != '/')
+        Require(merged.find("//") == std::string::npos);
     return 0;
 }

@@ -47,7 +47,8 @@ TEST(TIdBasicAuthentication, DecidesFromTheChallenge) {
     for (const auto& c : cases) {
         TIdBasicAuthentication auth;
         auth.SetUsername(c.username);
-        for (const std::string& challenge : c.challenges) auth.Challenges().Add(challenge);
+        for (const std::string& challenge : c.challenges)
+            auth.Challenges().Add(challenge);
         EXPECT_EQ(auth.Decide(), c.next);
         EXPECT_EQ(auth.Realm(), c.realm);
         EXPECT_EQ(auth.AuthRetries(), 1);

@@ -22,7 +22,9 @@ std::string Header(TIdCookieManager& manager, const std::string& url, bool secur
     return manager.BuildCookieHeader(TIdURI(url), secure);
 }
 
-std::string InDays(double days) { return FormatInternetDate(Now() + days); }
+std::string InDays(double days) {
+    return FormatInternetDate(Now() + days);
+}
 
 // Every stored cookie as "domain:name=value", in index and list order.
 std::string Stored(TIdCookieManager& manager) {
@@ -31,7 +33,8 @@ std::string Stored(TIdCookieManager& manager) {
     for (int d = 0; d < lock.Domains().Count(); ++d) {
         const TIdCookieList& list = lock.Domains().Cookies(d);
         for (int i = 0; i < list.Count(); ++i) {
-            if (!text.empty()) text += " ";
+            if (!text.empty())
+                text += " ";
             text += lock.Domains().Domains(d) + ":" + list.Cookies(i)->CookieName() + "=" +
                     list.Cookies(i)->Value();
         }
@@ -238,7 +241,8 @@ bool HasRepeatedName(const std::string& header) {
     for (std::size_t start = 0; start < header.size();) {
         const std::size_t end = std::min(header.find("; ", start), header.size());
         const std::string name = header.substr(start, header.find('=', start) - start);
-        if (std::find(names.begin(), names.end(), name) != names.end()) return true;
+        if (std::find(names.begin(), names.end(), name) != names.end())
+            return true;
         names.push_back(name);
         start = end + 2;
     }
@@ -263,7 +267,8 @@ TEST(CookieManagerThreads, ReadersAndWritersShareTheStore) {
             }
         });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
     EXPECT_FALSE(repeated);
     // Every name's last store was an expired one.
     EXPECT_EQ(Header(manager, "http://h/"), "");

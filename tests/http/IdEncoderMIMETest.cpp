@@ -27,7 +27,8 @@ TEST(TIdEncoderMIME, EncodesAsRfc2045Base64) {
         {"\xfb\xef\xbe", "++++"},
         {"\x9a\xb9", "mrk="},  // 8-bit text passes as bytes
     };
-    for (const auto& c : cases) EXPECT_EQ(TIdEncoderMIME().Encode(c.bytes), c.text) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(TIdEncoderMIME().Encode(c.bytes), c.text) << c.text;
 }
 
 // A decoder written for the test, to check long inputs byte for byte.
@@ -37,7 +38,8 @@ std::string Decode(const std::string& text) {
     unsigned bits = 0;
     int count = 0;
     for (char c : text) {
-        if (c == '=') break;
+        if (c == '=')
+            break;
         bits = (bits << 6) | static_cast<unsigned>(table.find(c));
         count += 6;
         if (count >= 8) {
@@ -52,7 +54,8 @@ TEST(TIdEncoderMIME, LongInputsHaveNoLineBreaksAndDecodeBack) {
     std::mt19937 random(20);
     for (const std::size_t size : {100u, 1000u, 4099u}) {
         std::string bytes(size, '\0');
-        for (char& b : bytes) b = static_cast<char>(random());
+        for (char& b : bytes)
+            b = static_cast<char>(random());
         const std::string text = TIdEncoderMIME().Encode(bytes);
         EXPECT_EQ(text.size(), (size + 2) / 3 * 4);
         EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);

@@ -12,7 +12,8 @@ using Lines = std::vector<std::string>;
 
 TIdHeaderList ListOf(const Lines& lines, std::size_t foldLength = 78) {
     TIdHeaderList list(foldLength);
-    for (const std::string& line : lines) list.Add(line);
+    for (const std::string& line : lines)
+        list.Add(line);
     return list;
 }
 
@@ -45,7 +46,8 @@ TEST(TIdHeaderList, ReadsValuesByNameIgnoringCase) {
         {"Set-Cookie", "a=1; path=/"},
         {"Missing", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(list.Values(c.name), c.value) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(list.Values(c.name), c.value) << c.name;
     EXPECT_EQ(list.IndexOfName("x-long"), 6);
     EXPECT_EQ(list.IndexOfName("HTTP-ish garbage line"), -1);
 
@@ -119,7 +121,8 @@ TEST(TIdHeaderList, FoldedValuesReadBack) {
     list.SetValues("Words", value);
     list.SetValues("Next", "x");
     EXPECT_GT(list.Count(), 3);
-    for (const std::string& line : list.Lines()) EXPECT_LE(line.size(), 16u) << line;
+    for (const std::string& line : list.Lines())
+        EXPECT_LE(line.size(), 16u) << line;
     EXPECT_EQ(list.Values("Words"), value);
     // Writing a shorter value again removes the old continuation lines.
     list.SetValues("Words", "short");

@@ -165,7 +165,8 @@ TEST(InternetDate, FormatsGmtDatesAsGiven) {
         {At(999, 1, 1), "Tue, 01 Jan 0999 00:00:00 GMT"},
     };
     ScopedTimeZone zone("Asia/Kolkata");
-    for (const auto& c : cases) EXPECT_EQ(FormatGmtDate(c.value), c.expected);
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatGmtDate(c.value), c.expected);
 }
 
 TEST(InternetDate, FormattingDatesBeyondTheCalendarStaysSafe) {

@@ -12,7 +12,9 @@ namespace {
 using namespace std::chrono_literals;
 
 // Runs `step` on another thread; the future is ready once it has returned.
-std::future<void> OnOtherThread(std::function<void()> step) { return std::async(std::launch::async, step); }
+std::future<void> OnOtherThread(std::function<void()> step) {
+    return std::async(std::launch::async, step);
+}
 
 // Takes the lock for reading or writing and lets it go again.
 void Take(ReadWriteLock& lock, bool write) {

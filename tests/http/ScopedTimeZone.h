@@ -12,7 +12,8 @@ namespace w20::test {
 class ScopedTimeZone {
 public:
     explicit ScopedTimeZone(const char* zone) {
-        if (const char* previous = getenv("TZ")) previous_ = previous;
+        if (const char* previous = getenv("TZ"))
+            previous_ = previous;
         setenv("TZ", zone, 1);
         tzset();
     }

@@ -12,15 +12,30 @@ TEST(ReadDottedPart, NumberSyntax) {
         bool valid;
         std::uint32_t value;
     } cases[] = {
-        {"0", 255, true, 0},         {"255", 255, true, 255},      {"256", 255, false, 0},
-        {"010", 255, true, 10},      {"  7", 255, true, 7},        {"7 ", 255, false, 0},
-        {"+7", 255, true, 7},        {"-0", 255, true, 0},         {"-1", 255, false, 0},
-        {"$ff", 255, true, 255},     {"x7F", 255, true, 127},      {"X10", 255, true, 16},
-        {"0x7f", 255, true, 127},    {"0X100", 255, false, 0},     {"-$1", 255, false, 0},
-        {"", 255, false, 0},         {"$", 255, false, 0},         {"0x", 255, false, 0},
-        {"65535", 65535, true, 65535}, {"16777215", 16777215, true, 16777215},
-        {"99999999999999999999999", 16777215, false, 0},           {std::string("1\0", 2), 255, false, 0},
-        {"1a", 255, false, 0},       {"\t1", 255, false, 0},
+        {"0", 255, true, 0},
+        {"255", 255, true, 255},
+        {"256", 255, false, 0},
+        {"010", 255, true, 10},
+        {"  7", 255, true, 7},
+        {"7 ", 255, false, 0},
+        {"+7", 255, true, 7},
+        {"-0", 255, true, 0},
+        {"-1", 255, false, 0},
+        {"$ff", 255, true, 255},
+        {"x7F", 255, true, 127},
+        {"X10", 255, true, 16},
+        {"0x7f", 255, true, 127},
+        {"0X100", 255, false, 0},
+        {"-$1", 255, false, 0},
+        {"", 255, false, 0},
+        {"$", 255, false, 0},
+        {"0x", 255, false, 0},
+        {"65535", 65535, true, 65535},
+        {"16777215", 16777215, true, 16777215},
+        {"99999999999999999999999", 16777215, false, 0},
+        {std::string("1\0", 2), 255, false, 0},
+        {"1a", 255, false, 0},
+        {"\t1", 255, false, 0},
     };
     for (const auto& c : cases) {
         std::uint32_t value = 4242;
@@ -49,7 +64,9 @@ TEST(HostText, DottedQuadsHostNamesAndDomains) {
         {"a.b.c", false, true, ".b.c"},
         {"host", false, true, "host"},
         {"", false, true, ""},
-        {"\x01" "1.2.3.4\r\n", true, false, ".2.3.4\r\n"},
+        {"\x01"
+         "1.2.3.4\r\n",
+         true, false, ".2.3.4\r\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsDottedQuad(c.text), c.dottedQuad) << "'" << c.text << "'";
@@ -57,7 +74,6 @@ TEST(HostText, DottedQuadsHostNamesAndDomains) {
         EXPECT_EQ(DomainPart(c.text), c.domain) << "'" << c.text << "'";
     }
 }
-
 
 TEST(AddressText, AcceptedFormsGiveTheirBytes) {
     const struct {
@@ -151,7 +167,8 @@ TEST(AddressText, FormatsDottedDecimal) {
         {{255, 255, 255, 255}, "255.255.255.255"},
         {{127, 0, 100, 9}, "127.0.100.9"},
     };
-    for (const auto& c : cases) EXPECT_EQ(FormatAddress(c.bytes), c.text);
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatAddress(c.bytes), c.text);
 }
 
 }  // namespace

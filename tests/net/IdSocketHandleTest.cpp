@@ -33,10 +33,12 @@ std::optional<HeldPorts> HoldThreePorts() {
         HeldPorts ports;
         ports.held[0] = test::BoundSocket(0, false);
         ports.first = test::LocalPort(ports.held[0].Get());
-        if (ports.first + 2 > 65535) continue;
+        if (ports.first + 2 > 65535)
+            continue;
         ports.held[1] = test::BoundSocket(ports.first + 1, false);
         ports.held[2] = test::BoundSocket(ports.first + 2, false);
-        if (ports.held[1].Get() >= 0 && ports.held[2].Get() >= 0) return ports;
+        if (ports.held[1].Get() >= 0 && ports.held[2].Get() >= 0)
+            return ports;
     }
     return std::nullopt;
 }

@@ -51,14 +51,16 @@ SocketFunctions FakeFunctions() {
         ++fake.lookups;
         fake.lookedUp = name;
         addresses = fake.answer;
-        if (fake.lookupError == 0) return 0;
+        if (fake.lookupError == 0)
+            return 0;
         PlatformSocketFunctions().SetLastError(fake.lookupError);
         return -1;
     };
     functions.ResolveAddress = [](const TIdIPv4Bytes& address, std::string& name) -> std::int32_t {
         fake.reversed = address;
         name = "quotes.example";
-        if (fake.lookupError == 0) return 0;
+        if (fake.lookupError == 0)
+            return 0;
         PlatformSocketFunctions().SetLastError(fake.lookupError);
         return -1;
     };
@@ -140,11 +142,13 @@ TEST(SharedStack, ComponentsOnManyThreads) {
         threads.emplace_back([&missing] {
             for (int i = 0; i < 200; ++i) {
                 TIdComponent component;
-                if (SharedStack() == nullptr) ++missing;
+                if (SharedStack() == nullptr)
+                    ++missing;
             }
         });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
     EXPECT_EQ(missing, 0);
     EXPECT_EQ(SharedStack(), nullptr);
     EXPECT_EQ(SharedStackHolders(), 0);
@@ -286,7 +290,8 @@ TEST(ServiceNameToPort, KnownNamesNumbersAndOthers) {
 
 TEST(SocketList, SixtyFourValues) {
     TIdSocketList list;
-    for (int i = 0; i < 64; ++i) list.Add(100 + i);
+    for (int i = 0; i < 64; ++i)
+        list.Add(100 + i);
     EXPECT_EQ(list.Count(), 64);
     EXPECT_THROW(list.Add(5), EIdStackSetSizeExceeded);
     EXPECT_THROW(list.Items(64), EIdStackSetSizeExceeded);
@@ -351,7 +356,8 @@ TEST_F(StackSockets, SelectRefusesBadArguments) {
 TEST_F(StackSockets, WaitsOnDescriptorsAbove1024) {
     rlimit limit{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
-    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < 1400) GTEST_SKIP() << "descriptor limit too low";
+    if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < 1400)
+        GTEST_SKIP() << "descriptor limit too low";
     const rlimit saved = limit;
     if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < 1400) {
         limit.rlim_cur = 1400;

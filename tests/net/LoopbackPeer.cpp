@@ -19,7 +19,8 @@ Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
 }
 
 void Descriptor::Reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
     fd_ = fd;
 }
 
@@ -29,8 +30,10 @@ Descriptor BoundSocket(int port, bool listening) {
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return Descriptor();
-    if (listening && ::listen(fd.Get(), 8) != 0) throw std::runtime_error("listen failed");
+    if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        return Descriptor();
+    if (listening && ::listen(fd.Get(), 8) != 0)
+        throw std::runtime_error("listen failed");
     return fd;
 }
 
@@ -45,7 +48,8 @@ int LocalPort(int fd) {
 
 Descriptor AcceptWithin(int listener, int timeoutMs) {
     pollfd entry{listener, POLLIN, 0};
-    if (::poll(&entry, 1, timeoutMs) != 1) return Descriptor();
+    if (::poll(&entry, 1, timeoutMs) != 1)
+        return Descriptor();
     return Descriptor(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
 }
 
@@ -67,7 +71,8 @@ std::string ReadFor(int fd, int timeoutMs) {
     while (::poll(&entry, 1, timeoutMs) == 1) {
         char buffer[4096];
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
     return bytes;
@@ -82,7 +87,8 @@ void WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) throw std::runtime_error("send failed");
+        if (n <= 0)
+            throw std::runtime_error("send failed");
         done += static_cast<std::size_t>(n);
     }
 }

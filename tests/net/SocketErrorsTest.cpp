@@ -86,13 +86,13 @@ TEST(SocketErrorMap, ErrnoValues) {
         int error;
         std::int32_t code;
     } cases[] = {
-        {ECONNREFUSED, 10061}, {ETIMEDOUT, 10060}, {ECONNRESET, 10054}, {ENETUNREACH, 10051},
+        {ECONNREFUSED, 10061}, {ETIMEDOUT, 10060},  {ECONNRESET, 10054},    {ENETUNREACH, 10051},
         {EHOSTUNREACH, 10065}, {EADDRINUSE, 10048}, {EADDRNOTAVAIL, 10049}, {EBADF, 10009},
-        {ENOTSOCK, 10038},     {EPIPE, 10058},      {ESHUTDOWN, 10058},    {ECONNABORTED, 10053},
-        {EINTR, 10004},
-        {EIO, EIO},  // no counterpart: passed on, and it has no text
+        {ENOTSOCK, 10038},     {EPIPE, 10058},      {ESHUTDOWN, 10058},     {ECONNABORTED, 10053},
+        {EINTR, 10004},        {EIO, EIO},  // no counterpart: passed on, and it has no text
     };
-    for (const auto& c : cases) EXPECT_EQ(SocketErrorFromErrno(c.error), c.code) << c.error;
+    for (const auto& c : cases)
+        EXPECT_EQ(SocketErrorFromErrno(c.error), c.code) << c.error;
 }
 
 TEST(SocketErrorMap, ResolverFailures) {
@@ -105,7 +105,8 @@ TEST(SocketErrorMap, ResolverFailures) {
         {EAI_MEMORY, 0, 10055},     {EAI_SYSTEM, EMFILE, 10024}, {EAI_NODATA, 0, 11004},
         {EAI_ADDRFAMILY, 0, 11004},
     };
-    for (const auto& c : cases) EXPECT_EQ(SocketErrorFromResolver(c.resolverCode, c.error), c.code);
+    for (const auto& c : cases)
+        EXPECT_EQ(SocketErrorFromResolver(c.resolverCode, c.error), c.code);
 }
 
 // The texts that no raising test meets, and the bases callers catch by.
@@ -130,7 +131,8 @@ TEST(NetworkExceptions, StubErrorMessage) {
     const EIdWS2StubError withCode("Error on call Winsock2 library function send", ENOENT);
     EXPECT_EQ(withCode.OSErrorCode(), static_cast<std::uint32_t>(ENOENT));
     EXPECT_EQ(withCode.OSErrorText(), std::strerror(ENOENT));
-    EXPECT_EQ(withCode.Message(), "Error on call Winsock2 library function send: " + std::string(std::strerror(ENOENT)));
+    EXPECT_EQ(withCode.Message(),
+              "Error on call Winsock2 library function send: " + std::string(std::strerror(ENOENT)));
 }
 
 }  // namespace

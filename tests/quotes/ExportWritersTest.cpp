@@ -45,7 +45,8 @@ Files FolderFiles(const std::string& folder) {
     const std::string names = ListFolder(folder);
     for (std::size_t start = 0; start < names.size();) {
         std::size_t end = names.find(' ', start);
-        if (end == std::string::npos) end = names.size();
+        if (end == std::string::npos)
+            end = names.size();
         const std::string name = names.substr(start, end - start);
         struct stat info {};
         stat((folder + "/" + name).c_str(), &info);
@@ -57,7 +58,8 @@ Files FolderFiles(const std::string& folder) {
 
 std::string Lines(std::initializer_list<std::string> lines) {
     std::string text;
-    for (const auto& line : lines) text += line + "\r\n";
+    for (const auto& line : lines)
+        text += line + "\r\n";
     return text;
 }
 
@@ -84,67 +86,175 @@ TEST(ExportWriters, WriteTheBarLinesOfTheTextArea) {
     const std::string megaLine = "FW20[VOR],5," + std::string(1 << 20, '8');
     const std::string odd = std::string("W20[VOR],5,\0\x80\xB9\xFF\xA0", 16);
     const WriterCase cases[] = {
-        {"MetaStock: both instruments, header skipped", Format::MetaStock, "", "5",
-         Lines({Header, Index1, Index2, "", Header, Future1, Future2}), {},
-         {{"vor5.txt", Lines({Index1, Index2, Future1, Future2})}}, Future2, 7 + 2},
-        {"MetaStock: a bar line first is written", Format::MetaStock, "", "5", Lines({Index1, Future1}), {},
-         {{"vor5.txt", Lines({Index1, Future1})}}, Future1, 2 + 1},
-        {"MetaStock: empty text area", Format::MetaStock, "", "5", "", {}, {{"vor5.txt", ""}}, "FW20 - last", 0},
-        {"MetaStock: only index lines keep the label", Format::MetaStock, "", "15", Lines({Header, Index1}), {},
-         {{"vor15.txt", Lines({Index1})}}, "FW20 - last", 2},
-        {"MetaStock: no bar line empties the old file, others untouched", Format::MetaStock, "", "5",
-         Lines({Header, "Brak danych"}), {{"vor5.txt", "old"}, {"vor15.txt", "v15"}, {"w20vor5.txt", "w"}},
-         {{"vor5.txt", ""}, {"vor15.txt", "v15"}, {"w20vor5.txt", "w"}}, "FW20 - last", 2},
-        {"MetaStock: prefixes exact and whole", Format::MetaStock, "", "5",
-         Lines({"W20[VOR", "FW20[VOR", "w20[vor],5,1", " W20[VOR],5,1", "FW20[VOR]", "W20[VOR]"}), {},
-         {{"vor5.txt", Lines({"FW20[VOR]", "W20[VOR]"})}}, "FW20[VOR]", 6 + 1},
-        {"MetaStock: lines cut to 4096 bytes", Format::MetaStock, "", "5", Lines({longLine, megaLine}), {},
-         {{"vor5.txt", Lines({longLine.substr(0, 4096), megaLine.substr(0, 4096)})}}, megaLine.substr(0, 4096), 3},
-        {"MetaStock: bytes pass unchanged, any line end", Format::MetaStock, "", "5",
-         odd + "\n" + Future1 + "\r" + Index1 + "\r\n", {}, {{"vor5.txt", Lines({odd, Future1, Index1})}}, Future1,
+        {"MetaStock: both instruments, header skipped",
+         Format::MetaStock,
+         "",
+         "5",
+         Lines({Header, Index1, Index2, "", Header, Future1, Future2}),
+         {},
+         {{"vor5.txt", Lines({Index1, Index2, Future1, Future2})}},
+         Future2,
+         7 + 2},
+        {"MetaStock: a bar line first is written",
+         Format::MetaStock,
+         "",
+         "5",
+         Lines({Index1, Future1}),
+         {},
+         {{"vor5.txt", Lines({Index1, Future1})}},
+         Future1,
+         2 + 1},
+        {"MetaStock: empty text area",
+         Format::MetaStock,
+         "",
+         "5",
+         "",
+         {},
+         {{"vor5.txt", ""}},
+         "FW20 - last",
+         0},
+        {"MetaStock: only index lines keep the label",
+         Format::MetaStock,
+         "",
+         "15",
+         Lines({Header, Index1}),
+         {},
+         {{"vor15.txt", Lines({Index1})}},
+         "FW20 - last",
+         2},
+        {"MetaStock: no bar line empties the old file, others untouched",
+         Format::MetaStock,
+         "",
+         "5",
+         Lines({Header, "Brak danych"}),
+         {{"vor5.txt", "old"}, {"vor15.txt", "v15"}, {"w20vor5.txt", "w"}},
+         {{"vor5.txt", ""}, {"vor15.txt", "v15"}, {"w20vor5.txt", "w"}},
+         "FW20 - last",
+         2},
+        {"MetaStock: prefixes exact and whole",
+         Format::MetaStock,
+         "",
+         "5",
+         Lines({"W20[VOR", "FW20[VOR", "w20[vor],5,1", " W20[VOR],5,1", "FW20[VOR]", "W20[VOR]"}),
+         {},
+         {{"vor5.txt", Lines({"FW20[VOR]", "W20[VOR]"})}},
+         "FW20[VOR]",
+         6 + 1},
+        {"MetaStock: lines cut to 4096 bytes",
+         Format::MetaStock,
+         "",
+         "5",
+         Lines({longLine, megaLine}),
+         {},
+         {{"vor5.txt", Lines({longLine.substr(0, 4096), megaLine.substr(0, 4096)})}},
+         megaLine.substr(0, 4096),
+         3},
+        {"MetaStock: bytes pass unchanged, any line end",
+         Format::MetaStock,
+         "",
+         "5",
+         odd + "\n" + Future1 + "\r" + Index1 + "\r\n",
+         {},
+         {{"vor5.txt", Lines({odd, Future1, Index1})}},
+         Future1,
          3 + 1},
-        {"MetaStock: no interval text yet", Format::MetaStock, "", "", Lines({Index1}), {},
-         {{"vor.txt", Lines({Index1})}}, "FW20 - last", 1},
+        {"MetaStock: no interval text yet",
+         Format::MetaStock,
+         "",
+         "",
+         Lines({Index1}),
+         {},
+         {{"vor.txt", Lines({Index1})}},
+         "FW20 - last",
+         1},
 
-        {"Omega: prefix cut, first line never written", Format::Omega, "", "5",
-         Lines({Index1, Index2, "W20[VOR],15,20020926,0940,1", Future1, Future2}), {},
-         {{"w20vor5.txt", Lines({"20020926,0935,1235.00,1237.00,1234.50,1236.00,900", "W20[VOR],15,20020926,0940,1"})},
+        {"Omega: prefix cut, first line never written",
+         Format::Omega,
+         "",
+         "5",
+         Lines({Index1, Index2, "W20[VOR],15,20020926,0940,1", Future1, Future2}),
+         {},
+         {{"w20vor5.txt",
+           Lines({"20020926,0935,1235.00,1237.00,1234.50,1236.00,900", "W20[VOR],15,20020926,0940,1"})},
           {"fw20vor5.txt", Lines({"20020926,0930,1230.50,1231.00,1229.00,1230.00,17",
                                   "20020926,0935,1230.00,1232.00,1229.50,1231.50,4"})}},
-         Future2, 4 + 4 + 2},
-        {"Omega: tickowy", Format::Omega, "tickowy", "5",
+         Future2,
+         4 + 4 + 2},
+        {"Omega: tickowy",
+         Format::Omega,
+         "tickowy",
+         "5",
          Lines({Header, "W20[VOR],I,20020926,0930,1234.00", "FW20[VOR],I,20020926,0930,1234.00",
                 "FW20[VOR],5,20020926,0935,1"}),
          {},
          {{"w20vor5.txt", Lines({"20020926,0930,1234.00"})},
           {"fw20vor5.txt", Lines({"20020926,0930,1234.00", "FW20[VOR],5,20020926,0935,1"})}},
-         "FW20[VOR],5,20020926,0935,1", 3 + 3 + 2},
-        {"Omega: tickowy with a trailing blank keeps the minutes", Format::Omega, "tickowy ", "30",
-         Lines({Header, "W20[VOR],30,1", "W20[VOR],I,2"}), {},
-         {{"w20vor30.txt", Lines({"1", "W20[VOR],I,2"})}, {"fw20vor30.txt", ""}}, "FW20 - last", 2 + 2},
-        {"Omega: every occurrence of the prefix goes", Format::Omega, "", "5",
-         Lines({Header, "W20[VOR],5,a,W20[VOR],5,b", "FW20[VOR],5,FW20[VOR],5,c"}), {},
-         {{"w20vor5.txt", Lines({"a,b"})}, {"fw20vor5.txt", Lines({"c"})}}, "FW20[VOR],5,FW20[VOR],5,c", 2 + 2 + 1},
-        {"Omega: the index prefix inside a future line stays", Format::Omega, "", "5",
-         Lines({Header, "FW20[VOR],5,W20[VOR],5,1"}), {},
-         {{"w20vor5.txt", ""}, {"fw20vor5.txt", Lines({"W20[VOR],5,1"})}}, "FW20[VOR],5,W20[VOR],5,1", 1 + 1 + 1},
-        {"Omega: only index lines, others untouched", Format::Omega, "", "5", Lines({Header, Index1}),
+         "FW20[VOR],5,20020926,0935,1",
+         3 + 3 + 2},
+        {"Omega: tickowy with a trailing blank keeps the minutes",
+         Format::Omega,
+         "tickowy ",
+         "30",
+         Lines({Header, "W20[VOR],30,1", "W20[VOR],I,2"}),
+         {},
+         {{"w20vor30.txt", Lines({"1", "W20[VOR],I,2"})}, {"fw20vor30.txt", ""}},
+         "FW20 - last",
+         2 + 2},
+        {"Omega: every occurrence of the prefix goes",
+         Format::Omega,
+         "",
+         "5",
+         Lines({Header, "W20[VOR],5,a,W20[VOR],5,b", "FW20[VOR],5,FW20[VOR],5,c"}),
+         {},
+         {{"w20vor5.txt", Lines({"a,b"})}, {"fw20vor5.txt", Lines({"c"})}},
+         "FW20[VOR],5,FW20[VOR],5,c",
+         2 + 2 + 1},
+        {"Omega: the index prefix inside a future line stays",
+         Format::Omega,
+         "",
+         "5",
+         Lines({Header, "FW20[VOR],5,W20[VOR],5,1"}),
+         {},
+         {{"w20vor5.txt", ""}, {"fw20vor5.txt", Lines({"W20[VOR],5,1"})}},
+         "FW20[VOR],5,W20[VOR],5,1",
+         1 + 1 + 1},
+        {"Omega: only index lines, others untouched",
+         Format::Omega,
+         "",
+         "5",
+         Lines({Header, Index1}),
          {{"fw20vor5.txt", "old"}, {"vor5.txt", "m"}, {"w20vor15.txt", "i15"}},
          {{"w20vor5.txt", Lines({"20020926,0930,1234.00,1236.50,1230.00,1235.00,1200"})},
           {"fw20vor5.txt", ""},
           {"vor5.txt", "m"},
           {"w20vor15.txt", "i15"}},
-         "FW20 - last", 1 + 1},
-        {"Omega: empty text area", Format::Omega, "", "5", "", {}, {{"w20vor5.txt", ""}, {"fw20vor5.txt", ""}},
-         "FW20 - last", 0},
-        {"Omega: one line only", Format::Omega, "", "5", Future1, {}, {{"w20vor5.txt", ""}, {"fw20vor5.txt", ""}},
-         "FW20 - last", 0},
+         "FW20 - last",
+         1 + 1},
+        {"Omega: empty text area",
+         Format::Omega,
+         "",
+         "5",
+         "",
+         {},
+         {{"w20vor5.txt", ""}, {"fw20vor5.txt", ""}},
+         "FW20 - last",
+         0},
+        {"Omega: one line only",
+         Format::Omega,
+         "",
+         "5",
+         Future1,
+         {},
+         {{"w20vor5.txt", ""}, {"fw20vor5.txt", ""}},
+         "FW20 - last",
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         test::ScopedWorkingDirectory cwd(dir.Path());
-        for (const auto& [name, bytes] : c.before) WriteFileBytes(dir.File(name), bytes);
+        for (const auto& [name, bytes] : c.before)
+            WriteFileBytes(dir.File(name), bytes);
         FakeWindow window;
         window.intervalTextValue = c.interval;
         window.setText(c.text);
@@ -190,28 +300,63 @@ struct LiveCase {
 TEST(ExportWriters, FollowTheLiveWindow) {
     const std::string text = Lines({Header, Index1, Index2, Future1, Future2});
     const LiveCase cases[] = {
-        {"emptying the text area ends the file", Format::MetaStock, text, 3,
-         [](FakeWindow& w) { w.setText(""); }, {{"vor5.txt", Lines({Index1})}}, "FW20 - last"},
-        {"emptying the text area ends the index file and skips the future", Format::Omega, text, 2,
+        {"emptying the text area ends the file",
+         Format::MetaStock,
+         text,
+         3,
          [](FakeWindow& w) { w.setText(""); },
-         {{"w20vor5.txt", Lines({"20020926,0930,1234.00,1236.50,1230.00,1235.00,1200"})}, {"fw20vor5.txt", ""}},
+         {{"vor5.txt", Lines({Index1})}},
          "FW20 - last"},
-        {"a shorter text: the walk ends where it is", Format::MetaStock, text, 4,
-         [](FakeWindow& w) { w.setText(Lines({Header, Future1})); }, {{"vor5.txt", Lines({Index1, Index2})}},
+        {"emptying the text area ends the index file and skips the future",
+         Format::Omega,
+         text,
+         2,
+         [](FakeWindow& w) { w.setText(""); },
+         {{"w20vor5.txt", Lines({"20020926,0930,1234.00,1236.50,1230.00,1235.00,1200"})},
+          {"fw20vor5.txt", ""}},
          "FW20 - last"},
-        {"lines added are written", Format::MetaStock, Lines({Index1}), 1,
-         [](FakeWindow& w) { w.setText(Lines({Index1, Future1, Future2})); },
-         {{"vor5.txt", Lines({Index1, Future1, Future2})}}, Future2},
-        {"an edited line is written as it reads now", Format::MetaStock, Lines({Header, Index1}), 2,
-         [](FakeWindow& w) { w.setText(Lines({Header, Future2})); }, {{"vor5.txt", Lines({Future2})}}, Future2},
-        {"an interval change names the next file and cuts the next prefixes", Format::Omega,
-         Lines({Header, Index1, "W20[VOR],15,1", "FW20[VOR],5,2", "FW20[VOR],15,3"}), 2,
+        {"a shorter text: the walk ends where it is",
+         Format::MetaStock,
+         text,
+         4,
+         [](FakeWindow& w) {
+             w.setText(Lines({Header, Future1}));
+         },
+         {{"vor5.txt", Lines({Index1, Index2})}},
+         "FW20 - last"},
+        {"lines added are written",
+         Format::MetaStock,
+         Lines({Index1}),
+         1,
+         [](FakeWindow& w) {
+             w.setText(Lines({Index1, Future1, Future2}));
+         },
+         {{"vor5.txt", Lines({Index1, Future1, Future2})}},
+         Future2},
+        {"an edited line is written as it reads now",
+         Format::MetaStock,
+         Lines({Header, Index1}),
+         2,
+         [](FakeWindow& w) {
+             w.setText(Lines({Header, Future2}));
+         },
+         {{"vor5.txt", Lines({Future2})}},
+         Future2},
+        {"an interval change names the next file and cuts the next prefixes",
+         Format::Omega,
+         Lines({Header, Index1, "W20[VOR],15,1", "FW20[VOR],5,2", "FW20[VOR],15,3"}),
+         2,
          [](FakeWindow& w) { w.intervalTextValue = "15"; },
          {{"w20vor5.txt", Lines({"20020926,0930,1234.00,1236.50,1230.00,1235.00,1200", "1"})},
           {"fw20vor15.txt", Lines({"FW20[VOR],5,2", "3"})}},
          "FW20[VOR],15,3"},
-        {"an interval change during the MetaStock file keeps its name", Format::MetaStock, Lines({Index1}), 1,
-         [](FakeWindow& w) { w.intervalTextValue = "30"; }, {{"vor5.txt", Lines({Index1})}}, "FW20 - last"},
+        {"an interval change during the MetaStock file keeps its name",
+         Format::MetaStock,
+         Lines({Index1}),
+         1,
+         [](FakeWindow& w) { w.intervalTextValue = "30"; },
+         {{"vor5.txt", Lines({Index1})}},
+         "FW20 - last"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -220,7 +365,8 @@ TEST(ExportWriters, FollowTheLiveWindow) {
         FakeWindow window;
         window.setText(c.text);
         window.OnProcessEvents = [&] {
-            if (window.eventPasses == c.atPass) c.act(window);
+            if (window.eventPasses == c.atPass)
+                c.act(window);
         };
         Write(c.format, window, Mode(""));
         EXPECT_EQ(FolderFiles(dir.Path()), c.after);
@@ -239,9 +385,11 @@ TEST(ExportWriters, SurviveATextChangingAtEveryPass) {
         window.OnProcessEvents = [&] {
             const int pass = window.eventPasses;
             std::string text;
-            for (int i = 0; i < (pass * 7) % 11; ++i) text += (i % 2 ? Future1 : Index1) + "\r\n";
+            for (int i = 0; i < (pass * 7) % 11; ++i)
+                text += (i % 2 ? Future1 : Index1) + "\r\n";
             window.setText(text);
-            if (pass > 300) window.setText("");
+            if (pass > 300)
+                window.setText("");
         };
         Write(format, window, Mode(""));
         EXPECT_LE(window.eventPasses, 310);
@@ -282,38 +430,62 @@ struct FailureCase {
 TEST(ExportWriters, AFailedFileKeepsTheOldOneAndEndsTheWriting) {
     const std::string oneIndexLine = Lines({"20020926,0935,1235.00,1237.00,1234.50,1236.00,900"});
     const FailureCase cases[] = {
-        {"MetaStock into a read-only folder", Format::MetaStock,
+        {"MetaStock into a read-only folder",
+         Format::MetaStock,
          [](const TempDir& dir) {
              WriteFileBytes(dir.File("vor5.txt"), "old\r\n");
              chmod(dir.Path().c_str(), 0555);
          },
-         true, 0, "File access denied", {{"vor5.txt", "old\r\n"}}},
-        {"Omega into a read-only folder", Format::Omega,
+         true,
+         0,
+         "File access denied",
+         {{"vor5.txt", "old\r\n"}}},
+        {"Omega into a read-only folder",
+         Format::Omega,
          [](const TempDir& dir) {
              WriteFileBytes(dir.File("w20vor5.txt"), "i\r\n");
              WriteFileBytes(dir.File("fw20vor5.txt"), "f\r\n");
              chmod(dir.Path().c_str(), 0555);
          },
-         true, 0, "File access denied", {{"w20vor5.txt", "i\r\n"}, {"fw20vor5.txt", "f\r\n"}}},
-        {"Omega with a locked index file: the future file is not written", Format::Omega,
+         true,
+         0,
+         "File access denied",
+         {{"w20vor5.txt", "i\r\n"}, {"fw20vor5.txt", "f\r\n"}}},
+        {"Omega with a locked index file: the future file is not written",
+         Format::Omega,
          [](const TempDir& dir) {
              WriteFileBytes(dir.File("w20vor5.txt"), "i\r\n");
              chmod(dir.File("w20vor5.txt").c_str(), 0444);
              chmod(dir.Path().c_str(), 0777);  // the future file could be created
          },
-         true, 0, "File access denied", {{"w20vor5.txt", "i\r\n"}}},
-        {"Omega with a folder in the future file's place", Format::Omega,
-         [](const TempDir& dir) { mkdir(dir.File("fw20vor5.txt").c_str(), 0755); }, false, 0, "File access denied",
+         true,
+         0,
+         "File access denied",
+         {{"w20vor5.txt", "i\r\n"}}},
+        {"Omega with a folder in the future file's place",
+         Format::Omega,
+         [](const TempDir& dir) { mkdir(dir.File("fw20vor5.txt").c_str(), 0755); },
+         false,
+         0,
+         "File access denied",
          {{"w20vor5.txt", oneIndexLine}, {"fw20vor5.txt", "<folder>"}}},
-        {"MetaStock: disk full half-way", Format::MetaStock,
-         [](const TempDir& dir) { WriteFileBytes(dir.File("vor5.txt"), "old\r\n"); }, false, 100000, "Disk full",
+        {"MetaStock: disk full half-way",
+         Format::MetaStock,
+         [](const TempDir& dir) { WriteFileBytes(dir.File("vor5.txt"), "old\r\n"); },
+         false,
+         100000,
+         "Disk full",
          {{"vor5.txt", "old\r\n"}}},
-        {"Omega: disk full half-way through the index file", Format::Omega,
+        {"Omega: disk full half-way through the index file",
+         Format::Omega,
          [](const TempDir& dir) {
              WriteFileBytes(dir.File("w20vor5.txt"), "i\r\n");
              WriteFileBytes(dir.File("fw20vor5.txt"), "f\r\n");
          },
-         false, 100000, "Disk full", {{"w20vor5.txt", "i\r\n"}, {"fw20vor5.txt", "f\r\n"}}},
+         false,
+         100000,
+         "Disk full",
+         {{"w20vor5.txt", "i\r\n"}, {"fw20vor5.txt", "f\r\n"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -323,14 +495,17 @@ TEST(ExportWriters, AFailedFileKeepsTheOldOneAndEndsTheWriting) {
         FakeWindow window;
         // A text that fits a file only without a size limit; the first line is never in an Omega file.
         std::string text = Lines({Index1, Index2});
-        for (int i = 0; i < (c.sizeLimit > 0 ? 4000 : 0); ++i) text += Lines({Index1, Future1});
+        for (int i = 0; i < (c.sizeLimit > 0 ? 4000 : 0); ++i)
+            text += Lines({Index1, Future1});
         window.setText(text);
         std::string message;
         {
             std::optional<test::ScopedUnprivileged> unprivileged;
-            if (c.unprivileged) unprivileged.emplace();
+            if (c.unprivileged)
+                unprivileged.emplace();
             std::optional<ScopedFileSizeLimit> limit;
-            if (c.sizeLimit > 0) limit.emplace(c.sizeLimit);
+            if (c.sizeLimit > 0)
+                limit.emplace(c.sizeLimit);
             try {
                 Write(c.format, window, Mode(""));
             } catch (const EInOutError& error) {

@@ -5,7 +5,8 @@ namespace w20::test {
 std::string FakeWindow::text() const {
     std::string joined;
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
-        if (i > 0) joined += "\r\n";
+        if (i > 0)
+            joined += "\r\n";
         joined += blocks_[i];
     }
     return joined;
@@ -17,7 +18,8 @@ void FakeWindow::setText(const std::string& bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
         if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
             blocks_.emplace_back();
         } else {
             blocks_.back() += c;
@@ -39,7 +41,8 @@ std::string FakeWindow::line(int index) const {
 
 void FakeWindow::processEvents() {
     ++eventPasses;
-    if (OnProcessEvents) OnProcessEvents();
+    if (OnProcessEvents)
+        OnProcessEvents();
 }
 
 }  // namespace w20::test

@@ -16,12 +16,12 @@ TEST(ReplaceAll, ReplacesLeftToRightWithoutOverlap) {
         {"ab", "a", "aabb", "aab"},  // the "ab" the replacement forms is not searched again
         {"", "b", "abc", "abc"},
         {"b", "", "abcb", "ac"},
-        {"aba", "X", "ababa", "Xba"},    // overlapping occurrences: only the left one
-        {"a", "aa", "aaa", "aaaaaa"},    // a replacement holding the find text
+        {"aba", "X", "ababa", "Xba"},  // overlapping occurrences: only the left one
+        {"a", "aa", "aaa", "aaaaaa"},  // a replacement holding the find text
         {"a", "ba", "aab", "babab"},
-        {"b,", ",", "ab,", "a,"},        // at the very end
-        {"ab", "x", "ab", "x"},          // the whole source
-        {"abc", "x", "ab", "ab"},        // longer than the source
+        {"b,", ",", "ab,", "a,"},  // at the very end
+        {"ab", "x", "ab", "x"},    // the whole source
+        {"abc", "x", "ab", "ab"},  // longer than the source
         {"ab", "x", "", ""},
         {"", "", "", ""},
         {"W20", "W20[VOR]", "FW20,5\r\nW20,5", "FW20[VOR],5\r\nW20[VOR],5"},
@@ -38,7 +38,8 @@ TEST(ReplaceAll, ReplacesLeftToRightWithoutOverlap) {
 // The rule as stated: take the leftmost occurrence in the rest, keep what precedes it, put the
 // replacement, go on after the occurrence. Written position by position, unlike the real one.
 std::string Reference(const std::string& find, const std::string& replacement, const std::string& source) {
-    if (find.empty()) return source;
+    if (find.empty())
+        return source;
     std::string result;
     std::size_t i = 0;
     while (i < source.size()) {
@@ -54,7 +55,8 @@ std::string Reference(const std::string& find, const std::string& replacement, c
 
 std::string RandomText(std::mt19937& random, std::size_t maxLength) {
     std::string text(random() % (maxLength + 1), ' ');
-    for (char& c : text) c = "ab\0\xFF"[random() % 4];
+    for (char& c : text)
+        c = "ab\0\xFF"[random() % 4];
     return text;
 }
 
@@ -71,9 +73,11 @@ TEST(ReplaceAll, AgreesWithTheRuleOnRandomTexts) {
 
 TEST(ReplaceAll, LongTexts) {
     std::string source;
-    for (int i = 0; i < 100000; ++i) source += "W20,5,20020926,093000,1234.00\r\n";
+    for (int i = 0; i < 100000; ++i)
+        source += "W20,5,20020926,093000,1234.00\r\n";
     std::string expected;
-    for (int i = 0; i < 100000; ++i) expected += "W20,5,20020926,0930,1234.00\r\n";
+    for (int i = 0; i < 100000; ++i)
+        expected += "W20,5,20020926,0930,1234.00\r\n";
     EXPECT_EQ(ReplaceAll("3000,", "30,", source), expected);
     EXPECT_EQ(ReplaceAll("none", "x", source), source);
     const std::string huge(1 << 20, 'q');

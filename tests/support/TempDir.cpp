@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "w20-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary folder");
     path_ = pattern;
     // Reachable by the unprivileged user of ScopedUnprivileged.
     chmod(path_.c_str(), 0755);
@@ -29,7 +30,8 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
-ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& path) : previous_(fs::current_path().string()) {
+ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& path)
+    : previous_(fs::current_path().string()) {
     fs::current_path(path);
 }
 
@@ -39,20 +41,25 @@ ScopedWorkingDirectory::~ScopedWorkingDirectory() {
 }
 
 ScopedUnprivileged::ScopedUnprivileged() {
-    if (geteuid() != 0) return;
+    if (geteuid() != 0)
+        return;
     constexpr uid_t Nobody = 65534;
-    if (setegid(Nobody) != 0 || seteuid(Nobody) != 0) throw std::runtime_error("cannot drop privileges");
+    if (setegid(Nobody) != 0 || seteuid(Nobody) != 0)
+        throw std::runtime_error("cannot drop privileges");
     switched_ = true;
 }
 
 ScopedUnprivileged::~ScopedUnprivileged() {
-    if (!switched_) return;
-    if (seteuid(0) != 0 || setegid(0) != 0) std::abort();
+    if (!switched_)
+        return;
+    if (seteuid(0) != 0 || setegid(0) != 0)
+        std::abort();
 }
 
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
@@ -61,7 +68,8 @@ std::string ReadFileBytes(const std::string& path) {
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
 }
 
 bool FileExists(const std::string& path) {
@@ -71,10 +79,12 @@ bool FileExists(const std::string& path) {
 
 std::string ListFolder(const std::string& path) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(path))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     std::string joined;
-    for (const auto& name : names) joined += (joined.empty() ? "" : " ") + name;
+    for (const auto& name : names)
+        joined += (joined.empty() ? "" : " ") + name;
     return joined;
 }
 
