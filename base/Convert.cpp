@@ -7,16 +7,6 @@
 namespace w20 {
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads the whole text as an integer of `bits` bits (32 or 64).
 bool ReadInteger(const std::string& text, int bits, std::int64_t& value) {
     std::size_t i = 0;
@@ -35,24 +25,14 @@ bool ReadInteger(const std::string& text, int bits, std::int64_t& value) {
         hex = true;
         i += 2;
     }
-    if (i == text.size())
-        return false;
-
     const std::uint64_t unsignedMax =
         bits == 64 ? std::numeric_limits<std::uint64_t>::max() : std::numeric_limits<std::uint32_t>::max();
     const std::uint64_t signedMax = unsignedMax >> 1;
-    const std::uint64_t base = hex ? 16 : 10;
     std::uint64_t magnitude = 0;
-    for (; i < text.size(); ++i) {
-        const int digit = hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
-        if (digit < 0)
-            return false;
-        if (magnitude > (unsignedMax - static_cast<std::uint64_t>(digit)) / base)
-            return false;
-        magnitude = magnitude * base + static_cast<std::uint64_t>(digit);
-    }
+    if (!ReadDigits(std::string_view(text).substr(i), hex ? 16 : 10, unsignedMax, magnitude))
+        return false;
     if (hex) {
-        // Hexadecimal numbers fill the bit pattern, as the runtime does.
+        // A hexadecimal number fills the bit pattern of the type: "$FFFFFFFF" is -1 in 32 bits.
         std::uint64_t bitsValue = negative ? (~magnitude + 1) & unsignedMax : magnitude;
         if (bits == 32) {
             value = static_cast<std::int32_t>(static_cast<std::uint32_t>(bitsValue));
@@ -109,6 +89,30 @@ std::int64_t StrToInt64(const std::string& text) {
 
 std::string IntToStr(std::int64_t value) {
     return std::to_string(value);
+}
+
+int DigitValue(char c, unsigned base) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (base == 16 && c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (base == 16 && c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool ReadDigits(std::string_view digits, unsigned base, std::uint64_t maximum, std::uint64_t& value) {
+    if (digits.empty())
+        return false;
+    std::uint64_t number = 0;
+    for (const char c : digits) {
+        const int digit = DigitValue(c, base);
+        if (digit < 0 || number > (maximum - static_cast<std::uint64_t>(digit)) / base)
+            return false;
+        number = number * base + static_cast<std::uint64_t>(digit);
+    }
+    value = number;
+    return true;
 }
 
 }  // namespace w20

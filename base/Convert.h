@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace w20 {
 
@@ -16,5 +17,13 @@ std::int32_t StrToInt(const std::string& text);
 std::int64_t StrToInt64(const std::string& text);
 
 std::string IntToStr(std::int64_t value);
+
+// The value of one digit in base 10 or 16 (letters in either case), or -1.
+int DigitValue(char c, unsigned base);
+
+// One or more digits of the base and nothing else, read as a number of at most `maximum`; false
+// for an empty text, any other character or a larger number. Signs, prefixes and what a caller
+// makes of a failure are the caller's own rules.
+bool ReadDigits(std::string_view digits, unsigned base, std::uint64_t maximum, std::uint64_t& value);
 
 }  // namespace w20

@@ -1,6 +1,7 @@
 #include "base/Strings.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace w20 {
 namespace {
@@ -47,6 +48,15 @@ std::string TrimRight(std::string_view text) {
 
 std::string Trim(std::string_view text) {
     return TrimLeft(TrimRight(text));
+}
+
+std::string Fetch(std::string& text, std::string_view delimiter) {
+    const std::size_t at = text.find(delimiter);
+    if (at == std::string::npos)
+        return std::exchange(text, std::string());
+    std::string before = text.substr(0, at);
+    text.erase(0, at + delimiter.size());
+    return before;
 }
 
 std::string UpperCase(std::string_view text) {

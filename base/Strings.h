@@ -5,8 +5,8 @@
 #include <string_view>
 
 // Text helpers of the runtime. System texts are 8-bit byte strings; case rules are ASCII only.
-// The documents that describe the system count character positions from 1: Pos and Copy are
-// the one place where such positions meet C++ offsets.
+// Character positions in the system's texts count from 1: Pos and Copy are the one place where
+// such positions meet C++ offsets.
 namespace w20 {
 
 // Position (from 1) of the first occurrence of `part` in `text`; 0 when absent or `part` is empty.
@@ -19,6 +19,10 @@ std::string Copy(std::string_view text, std::size_t index, std::size_t count = s
 std::string Trim(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
+
+// The text before the first `delimiter`, taken out of `text` together with the delimiter; without
+// a delimiter the whole text is taken and `text` becomes empty.
+std::string Fetch(std::string& text, std::string_view delimiter);
 
 std::string UpperCase(std::string_view text);
 std::string LowerCase(std::string_view text);

@@ -12,20 +12,12 @@ namespace {
 
 // Optional sign and decimal digits, nothing else; false also when the number does not fit.
 bool ReadDecimal(const std::string& text, std::int64_t& value) {
-    if (text.empty())
+    const bool hasSign = !text.empty() && (text[0] == '+' || text[0] == '-');
+    std::uint64_t number = 0;
+    if (!ReadDigits(std::string_view(text).substr(hasSign ? 1 : 0), 10,
+                    std::numeric_limits<std::int64_t>::max(), number))
         return false;
-    std::size_t i = text[0] == '+' || text[0] == '-' ? 1 : 0;
-    if (i == text.size())
-        return false;
-    std::int64_t number = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        if (number > (std::numeric_limits<std::int64_t>::max() - (text[i] - '0')) / 10)
-            return false;
-        number = number * 10 + (text[i] - '0');
-    }
-    value = text[0] == '-' ? -number : number;
+    value = hasSign && text[0] == '-' ? -static_cast<std::int64_t>(number) : static_cast<std::int64_t>(number);
     return true;
 }
 

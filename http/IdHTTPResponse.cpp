@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/Convert.h"
 #include "base/Strings.h"
 #include "http/IdHTTP.h"
 #include "http/IdHTTPExceptions.h"
@@ -13,30 +14,17 @@ namespace {
 // A read of a known count goes to the connection in pieces its 32-bit count can carry.
 constexpr std::int64_t CountPiece = std::int64_t(1) << 30;
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The size at the start of a chunk size line: the text before the first blank, or before a
 // chunk extension's ";", read as a hexadecimal number. Text that is not one counts as 0; a number
 // that does not fit raises EIdHTTPChunkSizeTooLarge rather than wrapping around.
 std::int64_t ChunkSize(const std::string& line) {
     const std::string text = line.substr(0, line.find_first_of(" \t;"));
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return HexDigit(c) >= 0; }))
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return DigitValue(c, 16) >= 0; }))
         return 0;
-    std::int64_t size = 0;
-    for (const char c : text) {
-        if (size > (std::numeric_limits<std::int64_t>::max() >> 4))
-            throw EIdHTTPChunkSizeTooLarge(text);
-        size = size * 16 + HexDigit(c);
-    }
-    return size;
+    std::uint64_t size = 0;
+    if (!ReadDigits(text, 16, std::numeric_limits<std::int64_t>::max(), size))
+        throw EIdHTTPChunkSizeTooLarge(text);
+    return static_cast<std::int64_t>(size);
 }
 
 }  // namespace
@@ -48,10 +36,10 @@ std::int32_t TIdHTTPResponse::ResponseCode() const {
         rest.erase(0, blank + 1);
     rest = Trim(rest);
     rest.erase(std::min(rest.find(' '), rest.size()));
-    if (rest.empty() || rest.size() > 9 ||
-        !std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    std::uint64_t code = 0;
+    if (rest.size() > 9 || !ReadDigits(rest, 10, 999999999, code))
         return -1;
-    return static_cast<std::int32_t>(std::stol(rest));
+    return static_cast<std::int32_t>(code);
 }
 
 bool TIdHTTPResponse::KeepAlive() {
@@ -61,17 +49,17 @@ bool TIdHTTPResponse::KeepAlive() {
     else if (SameText(version, "1.1"))
         responseVersion_ = pv1_1;
     client_.CheckClosed(false, false);
-    keepAlive_ = client_.Connected();
-    if (keepAlive_) {
+    bool keepAlive = client_.Connected();
+    if (keepAlive) {
         const std::string connection = Trim(Connection());
         const std::string proxyConnection = Trim(ProxyConnection());
         if (client_.ProtocolVersion() == pv1_1) {
-            keepAlive_ = !SameText(connection, "CLOSE") && !SameText(proxyConnection, "CLOSE");
+            keepAlive = !SameText(connection, "CLOSE") && !SameText(proxyConnection, "CLOSE");
         } else {
-            keepAlive_ = SameText(connection, "KEEP-ALIVE") || SameText(proxyConnection, "KEEP-ALIVE");
+            keepAlive = SameText(connection, "KEEP-ALIVE") || SameText(proxyConnection, "KEEP-ALIVE");
         }
     }
-    return keepAlive_;
+    return keepAlive;
 }
 
 void TIdHTTPResponse::CountLine(std::size_t& blockSize, const std::string& line) {

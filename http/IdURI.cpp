@@ -6,20 +6,6 @@
 #include "base/Strings.h"
 
 namespace w20 {
-namespace {
-
-// Returns the text before the first `delimiter` and leaves the text after it in `text`;
-// without a delimiter the whole text is returned and `text` becomes empty.
-std::string Fetch(std::string& text, std::string_view delimiter) {
-    const std::size_t at = text.find(delimiter);
-    if (at == std::string::npos)
-        return std::exchange(text, std::string());
-    std::string before = text.substr(0, at);
-    text.erase(0, at + delimiter.size());
-    return before;
-}
-
-}  // namespace
 
 TIdURI::TIdURI(const std::string& uri) {
     if (!uri.empty())

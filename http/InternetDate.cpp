@@ -17,14 +17,6 @@ constexpr const char* ShortDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri
 constexpr const char* ShortMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-// Text before the first `delimiter` (all of it when there is none); `text` keeps what follows.
-std::string Fetch(std::string& text, char delimiter) {
-    const std::size_t at = text.find(delimiter);
-    std::string before = text.substr(0, at);
-    text.erase(0, at == std::string::npos ? text.size() : at + 1);
-    return before;
-}
-
 int IntOr(const std::string& text, int fallback) {
     std::int32_t value = 0;
     return TryStrToInt(text, value) ? value : fallback;
@@ -87,9 +79,8 @@ TDateTime ParseInternetDate(std::string& text) {
 
     const std::size_t hyphen = text.find('-');
     const std::size_t blank = text.find(' ');
-    const char separator =
-        hyphen != std::string::npos && hyphen >= 1 && blank != std::string::npos && hyphen < blank ? '-'
-                                                                                                   : ' ';
+    const std::string_view separator =
+        hyphen != std::string::npos && hyphen >= 1 && blank != std::string::npos && hyphen < blank ? "-" : " ";
 
     int day = 0;
     int month = 0;
@@ -106,11 +97,11 @@ TDateTime ParseInternetDate(std::string& text) {
     if (month == 0)
         return 0;
 
-    std::string yearText = Fetch(text, ' ');
+    std::string yearText = Fetch(text, " ");
     std::int32_t year = 0;
     if (!TryStrToInt(yearText, year)) {
         // The time came before the year ("Sun Nov 6 08:49:37 1994").
-        if (!TryStrToInt(Fetch(text, ' '), year))
+        if (!TryStrToInt(Fetch(text, " "), year))
             return 0;
         text = yearText + (text.empty() ? "" : " " + text);
     }
@@ -125,9 +116,9 @@ TDateTime ParseInternetDate(std::string& text) {
         return 0;
 
     if (text.find(':') != std::string::npos) {
-        std::string clock = Fetch(text, ' ');
-        const int hours = IntOr(Fetch(clock, ':'), 0);
-        const int minutes = IntOr(Fetch(clock, ':'), 0);
+        std::string clock = Fetch(text, " ");
+        const int hours = IntOr(Fetch(clock, ":"), 0);
+        const int minutes = IntOr(Fetch(clock, ":"), 0);
         const int seconds = IntOr(clock, 0);
         TDateTime time = 0;
         if (!TryEncodeTime(hours, minutes, seconds, 0, time))

@@ -1,21 +1,11 @@
 #include "net/AddressText.h"
 
+#include "base/Convert.h"
 #include "base/Strings.h"
 
 namespace w20 {
 
 namespace {
-
-// The value of a digit in the base, or -1.
-int DigitValue(char c, unsigned base) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (base == 16 && c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (base == 16 && c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // The two number syntaxes differ only in where a hexadecimal number may stand.
 struct NumberSyntax {
@@ -46,17 +36,9 @@ bool ReadNumber(std::string_view text, std::uint32_t maximum, NumberSyntax synta
             i += 2;
         }
     }
-    if (i == text.size())
-        return false;
     std::uint64_t number = 0;
-    for (; i < text.size(); ++i) {
-        const int digit = DigitValue(text[i], base);
-        if (digit < 0)
-            return false;
-        number = number * base + static_cast<unsigned>(digit);
-        if (number > maximum)
-            return false;  // also keeps the sum far from overflow
-    }
+    if (!ReadDigits(text.substr(i), base, maximum, number))
+        return false;
     if (negative && number != 0)
         return false;
     value = static_cast<std::uint32_t>(number);

@@ -8,31 +8,19 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
 
+#include "base/Strings.h"
+
 namespace w20::test {
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string Strip(const std::string& text) {
-    std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 int ConnectLoopback(std::uint16_t port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -68,8 +56,8 @@ std::vector<std::string> HttpAnswer::Headers(const std::string& name) const {
         std::string line =
             head.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
         std::size_t colon = line.find(':');
-        if (colon != std::string::npos && Lower(line.substr(0, colon)) == Lower(name))
-            values.push_back(Strip(line.substr(colon + 1)));
+        if (colon != std::string::npos && SameText(line.substr(0, colon), name))
+            values.push_back(Trim(line.substr(colon + 1)));
         start = end;
     }
     return values;
@@ -166,7 +154,7 @@ std::optional<HttpAnswer> LoopbackClient::ReadAnswer(Millis bound, bool toHead) 
     auto coding = answer.Header("Transfer-Encoding");
     auto length = answer.Header("Content-Length");
     if (bodiless) {
-    } else if (coding && Lower(*coding).find("chunked") != std::string::npos) {
+    } else if (coding && LowerCase(*coding).find("chunked") != std::string::npos) {
         for (;;) {
             std::size_t lineEnd;
             while ((lineEnd = in_.find("\r\n", at)) == std::string::npos) {

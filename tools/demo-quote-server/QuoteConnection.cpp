@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <optional>
 #include <vector>
 
+#include "base/Convert.h"
+#include "base/Strings.h"
 #include "tools/demo-quote-server/QuoteBars.h"
 #include "tools/demo-quote-server/QuoteDate.h"
 
@@ -16,19 +17,6 @@ namespace {
 constexpr const char* QuotePath = "/quotes.php";
 constexpr std::array<const char*, 6> QueryKeys = {"data_notowania", "nazwa_instrumentu", "mst_omg",
                                                   "time_period_l",  "time_period",       "send"};
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string Trim(const std::string& text) {
-    std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // The offset just past the blank line ending a head; a bare LF ends a line as well as CR LF.
 std::size_t FindHeadEnd(const std::string& bytes) {
@@ -54,22 +42,15 @@ std::vector<std::string> Lines(const std::string& head) {
     return lines;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
 // The tool sends its query unencoded; other clients may encode it, so both read the same.
 std::string Decode(const std::string& text) {
     std::string decoded;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '+') {
             decoded += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
-                   HexDigit(text[i + 2]) >= 0) {
-            decoded += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+        } else if (text[i] == '%' && i + 2 < text.size() && DigitValue(text[i + 1], 16) >= 0 &&
+                   DigitValue(text[i + 2], 16) >= 0) {
+            decoded += static_cast<char>(DigitValue(text[i + 1], 16) * 16 + DigitValue(text[i + 2], 16));
             i += 2;
         } else {
             decoded += text[i];
@@ -205,10 +186,10 @@ void QuoteConnection::Answer(const std::string& head) {
             Reply(400, "Bad Request", "malformed header line\r\n", false, false, false);
             return;
         }
-        std::string name = Lower(Trim(lines[i].substr(0, colon)));
+        std::string name = LowerCase(Trim(lines[i].substr(0, colon)));
         std::string value = Trim(lines[i].substr(colon + 1));
         if (name == "connection")
-            connection += "," + Lower(value);
+            connection += "," + LowerCase(value);
         if (name == "content-length")
             contentLength = value;
         if (name == "transfer-encoding")
@@ -239,7 +220,7 @@ void QuoteConnection::Answer(const std::string& head) {
         return;
     }
     // An absolute target names this server; only its path and query matter.
-    if (Lower(target.substr(0, 7)) == "http://") {
+    if (LowerCase(target.substr(0, 7)) == "http://") {
         std::size_t slash = target.find('/', 7);
         target = slash == std::string::npos ? "/" : target.substr(slash);
     }
