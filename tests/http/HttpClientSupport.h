@@ -5,23 +5,15 @@
 
 #include "http/IdHTTP.h"
 #include "http/IdHTTPExceptions.h"
+#include "quotes/DownloadCycle.h"
 #include "tests/net/Outcome.h"
 
-// Shared by the client tests: the client as the download cycle configures it, the exact bytes of
-// its requests, and one text for whatever a call gave.
+// Shared by the client tests, which configure the client with the tool's own ConfigureQuoteClient:
+// the exact bytes of its requests, and one text for whatever a call gave.
 namespace w20::test {
 
-inline void ConfigureLikeTheTool(TIdHTTP& http) {
-    http.SetHandleRedirects(true);
-    http.SetAllowCookies(true);
-    http.SetMaxLineAction(maException);
-    http.SetProtocolVersion(pv1_1);
-    http.SetHTTPOptions({hoForceEncodeParams});
-    http.SetConnectTimeout(0);
-}
-
-// The tool waits without limit; a test bounds its reads, so that a fault shows as "Read Timeout"
-// instead of a hang.
+// Tests bound their reads more tightly than the tool, so that a fault shows as "Read Timeout"
+// soon instead of a long wait.
 constexpr std::int32_t TestReadTimeout = 3000;
 
 // A GET exactly as the client writes it; extra lines go after User-Agent (Cookie, Authorization).

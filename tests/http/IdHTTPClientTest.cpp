@@ -28,7 +28,7 @@ using test::ScriptedServer;
 
 struct Client : TIdHTTP {
     Client() {
-        test::ConfigureLikeTheTool(*this);
+        ConfigureQuoteClient(*this);
         SetReadTimeout(test::TestReadTimeout);
     }
 };

@@ -274,7 +274,7 @@ TEST_P(ExchangeTest, GivesOutcomeAndSendsExactly) {
         test::ScriptedServer server(scripts);
         const std::string host = "127.0.0.1:" + std::to_string(server.Port());
         TIdHTTP http;
-        test::ConfigureLikeTheTool(http);
+        ConfigureQuoteClient(http);
         http.SetReadTimeout(test::TestReadTimeout);
         EXPECT_EQ(test::GetOutcome(http, test::Fill(row.url, "$", host)), test::Fill(row.outcome, "$", host));
         // The server sees everything the client sent once the client has let go of the connection.

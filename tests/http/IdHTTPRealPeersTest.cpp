@@ -17,7 +17,7 @@ using test::GetOutcome;
 struct CountingClient : TIdHTTP {
     int connects = 0;
     CountingClient() {
-        test::ConfigureLikeTheTool(*this);
+        ConfigureQuoteClient(*this);
         SetReadTimeout(test::TestReadTimeout);
         OnConnected = [this](TIdTCPClient&) { ++connects; };
     }
