@@ -23,8 +23,8 @@ bool IsLeapYear(int year) {
 }
 
 int DaysInMonth(int year, int month) {
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
+    static constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : Days[month - 1];
 }
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& value) {

@@ -7,7 +7,7 @@
 
 namespace w20 {
 
-TIdConnectThread::TIdConnectThread(std::int32_t socket, std::string ip, std::int32_t port)
+TIdConnectThread::TIdConnectThread(TSocket socket, std::string ip, std::int32_t port)
     : socket_(socket), ip_(std::move(ip)), port_(port), thread_([this] { Execute(); }) {}
 
 TIdConnectThread::~TIdConnectThread() {

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "net/SocketFunctions.h"
+
 namespace w20 {
 
 // Connects one socket on a thread of its own, so that the caller can give up after a time limit.
@@ -14,7 +16,7 @@ namespace w20 {
 class TIdConnectThread {
 public:
     // Starts connecting at once.
-    TIdConnectThread(std::int32_t socket, std::string ip, std::int32_t port);
+    TIdConnectThread(TSocket socket, std::string ip, std::int32_t port);
     // Waits for the thread to end.
     ~TIdConnectThread();
     TIdConnectThread(const TIdConnectThread&) = delete;

@@ -53,7 +53,7 @@ void TIdIOHandlerSocket::ConnectClient(const std::string& host, std::int32_t por
 
 void TIdIOHandlerSocket::ConnectTimed(std::int32_t timeout) {
     TIdStack& stack = RequireSharedStack();
-    const std::int32_t socket = binding_->SocketId();
+    const TSocket socket = binding_->SocketId();
     TIdConnectThread thread(socket, binding_->RemoteIP(), binding_->RemotePort());
 
     // Waits in steps and stops early once the connect has returned.

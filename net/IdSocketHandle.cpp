@@ -7,13 +7,6 @@
 
 namespace w20 {
 
-TIdStack& RequireSharedStack() {
-    TIdStack* stack = SharedStack();
-    if (stack == nullptr)
-        throw EIdStackError("No network component holds the socket layer.");
-    return *stack;
-}
-
 TIdSocketHandle::TIdSocketHandle() {
     ClearState(true);
 }
@@ -109,7 +102,7 @@ std::int32_t TIdSocketHandle::ReceiveDatagram(void* buffer, std::int32_t length,
 bool TIdSocketHandle::WaitReadable(std::int32_t timeout) {
     if (!hasSocket_)
         throw EIdConnClosedGracefully();
-    std::vector<std::int32_t> read{socketId_};
+    std::vector<TSocket> read{socketId_};
     return RequireSharedStack().SelectSockets(&read, nullptr, nullptr, timeout) == 1;
 }
 
@@ -147,12 +140,12 @@ void TIdSocketHandle::RefreshRemoteEnd() {
     stack.PeerEndpoint(socketId_, family, remoteIP_, remotePort_);
 }
 
-bool TIdSocketHandle::AcceptFrom(std::int32_t listeningSocket) {
+bool TIdSocketHandle::AcceptFrom(TSocket listeningSocket) {
     TIdStack& stack = RequireSharedStack();
     ClearState(true);
     std::string remoteIP;
     std::int32_t remotePort = 0;
-    const std::int32_t socket = stack.AcceptSocket(listeningSocket, remoteIP, remotePort);
+    const TSocket socket = stack.AcceptSocket(listeningSocket, remoteIP, remotePort);
     if (stack.CheckSocketResult(socket, {seInterrupted, seNotSocket}))
         return false;
     socketId_ = socket;

@@ -42,11 +42,11 @@ public:
     void RefreshLocalEnd();
     void RefreshRemoteEnd();
     // Takes the next connection of a listening socket; false for a tolerated 10004 or 10038.
-    bool AcceptFrom(std::int32_t listeningSocket);
+    bool AcceptFrom(TSocket listeningSocket);
     // Copies the two ends, not the socket.
     void CopyFrom(const TIdSocketHandle& other);
 
-    std::int32_t SocketId() const { return socketId_; }
+    TSocket SocketId() const { return socketId_; }
     bool HasSocket() const { return hasSocket_; }
     const std::string& IP() const { return ip_; }
     void SetIP(const std::string& value) { ip_ = value; }
@@ -65,7 +65,7 @@ private:
     // -1 with the code for "not a socket", for calls on a handle without a socket.
     std::int32_t Refuse();
 
-    std::int32_t socketId_ = -1;
+    TSocket socketId_ = -1;
     bool hasSocket_ = false;
     std::string ip_;
     std::string remoteIP_;
@@ -74,8 +74,5 @@ private:
     std::int32_t clientPortMin_ = 0;
     std::int32_t clientPortMax_ = 0;
 };
-
-// The shared stack; raises EIdStackError when no network component exists.
-TIdStack& RequireSharedStack();
 
 }  // namespace w20

@@ -8,7 +8,6 @@
 #include "base/Format.h"
 #include "base/Strings.h"
 #include "net/IdExceptions.h"
-#include "net/IdStackPosix.h"
 
 namespace w20 {
 
@@ -19,7 +18,7 @@ struct CodeText {
     const char* text;
 };
 
-constexpr CodeText errorTexts[] = {
+constexpr CodeText ErrorTexts[] = {
     {10004, "Interrupted system call."},
     {10009, "Bad file number."},
     {10013, "Access denied."},
@@ -61,7 +60,7 @@ constexpr CodeText errorTexts[] = {
 };
 
 const char* TableText(std::int32_t code) {
-    for (const CodeText& entry : errorTexts) {
+    for (const CodeText& entry : ErrorTexts) {
         if (entry.code == code)
             return entry.text;
     }
@@ -76,23 +75,23 @@ std::uint32_t SwapBytes(std::uint32_t value) {
     return (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) | (value << 24);
 }
 
-constexpr bool hostIsBigEndian = std::endian::native == std::endian::big;
+constexpr bool HostIsBigEndian = std::endian::native == std::endian::big;
 
 }  // namespace
 
-std::int32_t TIdSocketList::Items(std::int32_t index) const {
+TSocket TIdSocketList::Items(std::int32_t index) const {
     if (index < 0 || index >= count_)
         throw EIdStackSetSizeExceeded();
     return sockets_[static_cast<std::size_t>(index)];
 }
 
-void TIdSocketList::Add(std::int32_t socket) {
+void TIdSocketList::Add(TSocket socket) {
     if (count_ >= Capacity)
         throw EIdStackSetSizeExceeded();
     sockets_[static_cast<std::size_t>(count_++)] = socket;
 }
 
-void TIdSocketList::Remove(std::int32_t socket) {
+void TIdSocketList::Remove(TSocket socket) {
     for (std::int32_t i = 0; i < count_; ++i) {
         if (sockets_[static_cast<std::size_t>(i)] == socket) {
             sockets_[static_cast<std::size_t>(i)] = sockets_[static_cast<std::size_t>(--count_)];
@@ -112,19 +111,19 @@ const std::vector<std::string>& TIdStack::LocalAddresses() {
 }
 
 std::uint16_t TIdStack::HostToNetPort(std::uint16_t value) {
-    return hostIsBigEndian ? value : SwapBytes(value);
+    return HostIsBigEndian ? value : SwapBytes(value);
 }
 
 std::uint16_t TIdStack::NetToHostPort(std::uint16_t value) {
-    return hostIsBigEndian ? value : SwapBytes(value);
+    return HostIsBigEndian ? value : SwapBytes(value);
 }
 
 std::uint32_t TIdStack::HostToNetLong(std::uint32_t value) {
-    return hostIsBigEndian ? value : SwapBytes(value);
+    return HostIsBigEndian ? value : SwapBytes(value);
 }
 
 std::uint32_t TIdStack::NetToHostLong(std::uint32_t value) {
-    return hostIsBigEndian ? value : SwapBytes(value);
+    return HostIsBigEndian ? value : SwapBytes(value);
 }
 
 std::string TIdStack::SocketErrorText(std::int32_t code) {
@@ -154,8 +153,8 @@ void TIdStack::ThrowSocketError(std::int32_t code) {
     throw EIdSocketError(code, SocketErrorText(code));
 }
 
-std::int32_t TIdStack::CreateInetSocket(std::int32_t type, std::int32_t protocol) {
-    const std::int32_t socket = NewSocket(IdFamilyInet, type, protocol);
+TSocket TIdStack::CreateInetSocket(std::int32_t type, std::int32_t protocol) {
+    const TSocket socket = NewSocket(IdFamilyInet, type, protocol);
     if (socket == -1)
         throw EIdInvalidSocket();
     return socket;
@@ -201,6 +200,13 @@ TIdStack* SharedStack() {
     return sharedStack.load();
 }
 
+TIdStack& RequireSharedStack() {
+    TIdStack* stack = SharedStack();
+    if (stack == nullptr)
+        throw EIdStackError("No network component holds the socket layer.");
+    return *stack;
+}
+
 void SetStackClass(TIdStackClass newClass) {
     const std::lock_guard<std::mutex> lock(SharedStackLock());
     stackClass = std::move(newClass);
@@ -209,7 +215,7 @@ void SetStackClass(TIdStackClass newClass) {
 void HoldSharedStack() {
     const std::lock_guard<std::mutex> lock(SharedStackLock());
     if (holders == 0) {
-        sharedStackOwner = stackClass ? stackClass() : std::make_unique<TIdStackPosix>();
+        sharedStackOwner = stackClass ? stackClass() : NewPlatformStack();
         sharedStack = sharedStackOwner.get();
     }
     ++holders;

@@ -31,15 +31,15 @@ public:
     static constexpr std::int32_t Capacity = 64;
 
     // Raises EIdStackSetSizeExceeded for an index outside 0 .. Count() - 1.
-    std::int32_t Items(std::int32_t index) const;
+    TSocket Items(std::int32_t index) const;
     // Raises EIdStackSetSizeExceeded when the set is full.
-    void Add(std::int32_t socket);
+    void Add(TSocket socket);
     // Moves the last value into the place of the removed one.
-    void Remove(std::int32_t socket);
+    void Remove(TSocket socket);
     std::int32_t Count() const { return count_; }
 
 private:
-    std::array<std::int32_t, Capacity> sockets_ = {};
+    std::array<TSocket, Capacity> sockets_ = {};
     std::int32_t count_ = 0;
 };
 
@@ -59,14 +59,13 @@ public:
     const std::vector<std::string>& LocalAddresses();
 
     // Unchecked calls.
-    virtual std::int32_t AcceptSocket(std::int32_t socket, std::string& remoteIP,
-                                      std::int32_t& remotePort) = 0;
+    virtual TSocket AcceptSocket(TSocket socket, std::string& remoteIP, std::int32_t& remotePort) = 0;
     // An empty address text binds to any local address.
-    virtual std::int32_t BindSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
+    virtual std::int32_t BindSocket(TSocket socket, std::int32_t family, const std::string& ip,
                                     std::int32_t port) = 0;
-    virtual std::int32_t DestroySocket(std::int32_t socket) = 0;
+    virtual std::int32_t DestroySocket(TSocket socket) = 0;
     // Raises EIdInvalidIPAddress before any platform call when the text is no address text.
-    virtual std::int32_t ConnectSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
+    virtual std::int32_t ConnectSocket(TSocket socket, std::int32_t family, const std::string& ip,
                                        std::int32_t port) = 0;
 
     // Names and services; these raise.
@@ -77,31 +76,31 @@ public:
     virtual std::vector<std::string> PortToServiceNames(std::int32_t port) = 0;
 
     virtual std::uint16_t HostToNetPort(std::uint16_t value);
-    virtual std::int32_t ListenSocket(std::int32_t socket, std::int32_t backlog) = 0;
+    virtual std::int32_t ListenSocket(TSocket socket, std::int32_t backlog) = 0;
     virtual std::uint16_t NetToHostPort(std::uint16_t value);
     virtual std::uint32_t HostToNetLong(std::uint32_t value);
     virtual std::uint32_t NetToHostLong(std::uint32_t value);
 
     // Unchecked calls. A receive returns 0 when the peer has closed.
-    virtual std::int32_t SocketReceive(std::int32_t socket, void* buffer, std::int32_t length,
+    virtual std::int32_t SocketReceive(TSocket socket, void* buffer, std::int32_t length,
                                        std::int32_t flags) = 0;
-    virtual std::int32_t SocketReceiveFrom(std::int32_t socket, void* buffer, std::int32_t length,
+    virtual std::int32_t SocketReceiveFrom(TSocket socket, void* buffer, std::int32_t length,
                                            std::int32_t flags, std::string& fromIP,
                                            std::int32_t& fromPort) = 0;
     // Waits until a socket of the read list is readable, of the write list writable or of the
     // error list has an exception, at most timeout ms (TimeoutInfinite: no limit). Each given list
     // is replaced by its ready sockets; returns how many there are, 0 on time-out, or -1.
     // A list of more than 64 sockets raises EIdStackSetSizeExceeded before anything is done.
-    virtual std::int32_t SelectSockets(std::vector<std::int32_t>* read, std::vector<std::int32_t>* write,
-                                       std::vector<std::int32_t>* error, std::int32_t timeout) = 0;
-    virtual std::int32_t SocketSend(std::int32_t socket, const void* buffer, std::int32_t length,
+    virtual std::int32_t SelectSockets(std::vector<TSocket>* read, std::vector<TSocket>* write,
+                                       std::vector<TSocket>* error, std::int32_t timeout) = 0;
+    virtual std::int32_t SocketSend(TSocket socket, const void* buffer, std::int32_t length,
                                     std::int32_t flags) = 0;
-    virtual std::int32_t SocketSendTo(std::int32_t socket, const void* buffer, std::int32_t length,
+    virtual std::int32_t SocketSendTo(TSocket socket, const void* buffer, std::int32_t length,
                                       std::int32_t flags, const std::string& ip, std::int32_t port) = 0;
-    virtual std::int32_t SetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option,
+    virtual std::int32_t SetSocketOption(TSocket socket, std::int32_t level, std::int32_t option,
                                          const void* value, std::int32_t length) = 0;
-    virtual std::int32_t NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) = 0;
-    virtual std::int32_t ShutdownSocket(std::int32_t socket, std::int32_t direction) = 0;
+    virtual TSocket NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) = 0;
+    virtual std::int32_t ShutdownSocket(TSocket socket, std::int32_t direction) = 0;
 
     // "Socket Error # %d", CR LF, and the code's text (empty for a code without one).
     virtual std::string SocketErrorText(std::int32_t code);
@@ -111,12 +110,10 @@ public:
     virtual void SetLastSocketError(std::int32_t code) = 0;
 
     // Checked: a failure raises EIdSocketError. The port is in host order.
-    virtual void PeerEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
-                              std::int32_t& port) = 0;
-    virtual void LocalEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
-                               std::int32_t& port) = 0;
-    virtual std::int32_t GetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option,
-                                         void* value, std::int32_t* length) = 0;
+    virtual void PeerEndpoint(TSocket socket, std::int32_t& family, std::string& ip, std::int32_t& port) = 0;
+    virtual void LocalEndpoint(TSocket socket, std::int32_t& family, std::string& ip, std::int32_t& port) = 0;
+    virtual std::int32_t GetSocketOption(TSocket socket, std::int32_t level, std::int32_t option, void* value,
+                                         std::int32_t* length) = 0;
 
     virtual std::string AddressToText(const TIdIPv4Bytes& bytes);
     // Raises EIdInvalidIPAddress for a text that is no address text.
@@ -127,7 +124,7 @@ public:
     bool CheckSocketResult(std::int32_t result, std::initializer_list<std::int32_t> tolerated = {});
     [[noreturn]] void ThrowSocketError(std::int32_t code);
     // A new IPv4 socket; raises EIdInvalidSocket when none can be made.
-    std::int32_t CreateInetSocket(std::int32_t type, std::int32_t protocol);
+    TSocket CreateInetSocket(std::int32_t type, std::int32_t protocol);
     // "LOCALHOST" in any letter case gives "127.0.0.1" without lookup; an address text comes back
     // unchanged; anything else is looked up, anew on every call.
     std::string LookupHost(const std::string& host);
@@ -152,6 +149,10 @@ using TIdStackClass = std::function<std::unique_ptr<TIdStack>()>;
 
 // The one stack of the process while a network component exists, otherwise none.
 TIdStack* SharedStack();
+// The shared stack; raises EIdStackError when no network component exists.
+TIdStack& RequireSharedStack();
+// The concrete stack of this platform (TIdStackPosix, TIdStackWindows), made when no class is set.
+std::unique_ptr<TIdStack> NewPlatformStack();
 // An empty class restores the stack of this platform. Set it while no network component exists.
 void SetStackClass(TIdStackClass stackClass);
 // Network components hold the shared stack: the first hold creates it, the last release frees it,

@@ -1,4 +1,4 @@
-#include "net/IdStackPosix.h"
+#include "net/IdStackSocketFunctions.h"
 
 #include <chrono>
 
@@ -9,11 +9,9 @@
 
 namespace w20 {
 
-TIdStackPosix::TIdStackPosix(SocketLibrary& library) : functions_(library.Functions()) {
-    library.Start();
-}
+TIdStackSocketFunctions::TIdStackSocketFunctions(SocketLibrary& library) : functions_(library.Functions()) {}
 
-void TIdStackPosix::RefreshLocalAddresses() {
+void TIdStackSocketFunctions::RefreshLocalAddresses() {
     localAddressList_.clear();
     std::vector<TIdIPv4Bytes> addresses;
     if (functions_.ResolveName(LocalHostName(), addresses) != 0)
@@ -22,8 +20,8 @@ void TIdStackPosix::RefreshLocalAddresses() {
         localAddressList_.push_back(AddressToText(address));
 }
 
-std::int32_t TIdStackPosix::AcceptSocket(std::int32_t socket, std::string& remoteIP,
-                                         std::int32_t& remotePort) {
+TSocket TIdStackSocketFunctions::AcceptSocket(TSocket socket, std::string& remoteIP,
+                                              std::int32_t& remotePort) {
     SocketAddressIn peer;
     const std::int32_t result = functions_.Accept(socket, peer);
     if (result != -1) {
@@ -33,8 +31,8 @@ std::int32_t TIdStackPosix::AcceptSocket(std::int32_t socket, std::string& remot
     return result;
 }
 
-bool TIdStackPosix::MakeAddress(std::int32_t family, const std::string& ip, bool emptyIsAny,
-                                std::int32_t port, SocketAddressIn& address) {
+bool TIdStackSocketFunctions::MakeAddress(std::int32_t family, const std::string& ip, bool emptyIsAny,
+                                          std::int32_t port, SocketAddressIn& address) {
     address.family = static_cast<std::int16_t>(family);
     if (!ip.empty() || !emptyIsAny)
         TextToAddress(ip, address.address);
@@ -47,47 +45,47 @@ bool TIdStackPosix::MakeAddress(std::int32_t family, const std::string& ip, bool
     return true;
 }
 
-void TIdStackPosix::ReadEndpoint(const SocketAddressIn& address, std::int32_t& family, std::string& ip,
-                                 std::int32_t& port) {
+void TIdStackSocketFunctions::ReadEndpoint(const SocketAddressIn& address, std::int32_t& family,
+                                           std::string& ip, std::int32_t& port) {
     family = address.family;
     ip = AddressToText(address.address);
     port = NetToHostPort(address.port);
 }
 
-std::int32_t TIdStackPosix::BindSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
-                                       std::int32_t port) {
+std::int32_t TIdStackSocketFunctions::BindSocket(TSocket socket, std::int32_t family, const std::string& ip,
+                                                 std::int32_t port) {
     SocketAddressIn address;
     if (!MakeAddress(family, ip, true, port, address))
         return -1;
     return functions_.Bind(socket, address);
 }
 
-std::int32_t TIdStackPosix::DestroySocket(std::int32_t socket) {
+std::int32_t TIdStackSocketFunctions::DestroySocket(TSocket socket) {
     return functions_.Close(socket);
 }
 
-std::int32_t TIdStackPosix::ConnectSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
-                                          std::int32_t port) {
+std::int32_t TIdStackSocketFunctions::ConnectSocket(TSocket socket, std::int32_t family,
+                                                    const std::string& ip, std::int32_t port) {
     SocketAddressIn address;
     if (!MakeAddress(family, ip, false, port, address))
         return -1;
     return functions_.Connect(socket, address);
 }
 
-std::string TIdStackPosix::HostNameToAddress(const std::string& name) {
+std::string TIdStackSocketFunctions::HostNameToAddress(const std::string& name) {
     std::vector<TIdIPv4Bytes> addresses;
     if (functions_.ResolveName(name, addresses) != 0 || addresses.empty())
         CheckSocketResult(-1);
     return AddressToText(addresses.front());
 }
 
-std::string TIdStackPosix::LocalHostName() {
+std::string TIdStackSocketFunctions::LocalHostName() {
     char buffer[250] = {};
     CheckSocketResult(functions_.GetHostName(buffer, sizeof buffer));
     return buffer;
 }
 
-std::string TIdStackPosix::AddressToHostName(const std::string& address) {
+std::string TIdStackSocketFunctions::AddressToHostName(const std::string& address) {
     TIdIPv4Bytes bytes;
     TextToAddress(address, bytes);
     std::string name;
@@ -95,7 +93,7 @@ std::string TIdStackPosix::AddressToHostName(const std::string& address) {
     return name;
 }
 
-std::int32_t TIdStackPosix::ServiceNameToPort(const std::string& name) {
+std::int32_t TIdStackSocketFunctions::ServiceNameToPort(const std::string& name) {
     std::int32_t port = 0;
     if (functions_.ServiceByName(name, port) == 0)
         return port;
@@ -104,24 +102,24 @@ std::int32_t TIdStackPosix::ServiceNameToPort(const std::string& name) {
     throw EIdInvalidServiceName(name);
 }
 
-std::vector<std::string> TIdStackPosix::PortToServiceNames(std::int32_t port) {
+std::vector<std::string> TIdStackSocketFunctions::PortToServiceNames(std::int32_t port) {
     std::vector<std::string> names;
     functions_.ServiceByPort(port, names);
     return names;
 }
 
-std::int32_t TIdStackPosix::ListenSocket(std::int32_t socket, std::int32_t backlog) {
+std::int32_t TIdStackSocketFunctions::ListenSocket(TSocket socket, std::int32_t backlog) {
     return functions_.Listen(socket, backlog);
 }
 
-std::int32_t TIdStackPosix::SocketReceive(std::int32_t socket, void* buffer, std::int32_t length,
-                                          std::int32_t flags) {
+std::int32_t TIdStackSocketFunctions::SocketReceive(TSocket socket, void* buffer, std::int32_t length,
+                                                    std::int32_t flags) {
     return functions_.Recv(socket, buffer, length, flags);
 }
 
-std::int32_t TIdStackPosix::SocketReceiveFrom(std::int32_t socket, void* buffer, std::int32_t length,
-                                              std::int32_t flags, std::string& fromIP,
-                                              std::int32_t& fromPort) {
+std::int32_t TIdStackSocketFunctions::SocketReceiveFrom(TSocket socket, void* buffer, std::int32_t length,
+                                                        std::int32_t flags, std::string& fromIP,
+                                                        std::int32_t& fromPort) {
     SocketAddressIn from;
     const std::int32_t result = functions_.RecvFrom(socket, buffer, length, flags, from);
     if (result != -1) {
@@ -131,22 +129,22 @@ std::int32_t TIdStackPosix::SocketReceiveFrom(std::int32_t socket, void* buffer,
     return result;
 }
 
-std::int32_t TIdStackPosix::SelectSockets(std::vector<std::int32_t>* read, std::vector<std::int32_t>* write,
-                                          std::vector<std::int32_t>* error, std::int32_t timeout) {
-    std::vector<std::int32_t>* const lists[3] = {read, write, error};
-    for (const std::vector<std::int32_t>* list : lists) {
+std::int32_t TIdStackSocketFunctions::SelectSockets(std::vector<TSocket>* read, std::vector<TSocket>* write,
+                                                    std::vector<TSocket>* error, std::int32_t timeout) {
+    std::vector<TSocket>* const lists[3] = {read, write, error};
+    for (const std::vector<TSocket>* list : lists) {
         if (list != nullptr && list->size() > static_cast<std::size_t>(TIdSocketList::Capacity)) {
             throw EIdStackSetSizeExceeded();
         }
     }
     if (timeout < 0 && timeout != TimeoutInfinite) {
-        SetLastSocketError(seInvalidArgument);  // what a negative time limit gives on the home platform
+        SetLastSocketError(seInvalidArgument);  // a negative time limit is an invalid argument
         return -1;
     }
 
     // What each list asks for, and which conditions count as ready for it.
-    constexpr std::uint16_t asked[3] = {pollReadable, pollWritable, pollPriority};
-    constexpr std::uint16_t ready[3] = {pollReadable | pollError | pollHangUp, pollWritable | pollError,
+    constexpr std::uint16_t Asked[3] = {pollReadable, pollWritable, pollPriority};
+    constexpr std::uint16_t Ready[3] = {pollReadable | pollError | pollHangUp, pollWritable | pollError,
                                         pollPriority};
     SocketPollEntry entries[3 * TIdSocketList::Capacity];
     std::int32_t first[4] = {};
@@ -155,7 +153,7 @@ std::int32_t TIdStackPosix::SelectSockets(std::vector<std::int32_t>* read, std::
         first[l] = count;
         if (lists[l] == nullptr)
             continue;
-        for (const std::int32_t socket : *lists[l]) {
+        for (const TSocket socket : *lists[l]) {
             if (socket < 0) {
                 SetLastSocketError(seNotSocket);
                 return -1;
@@ -164,7 +162,7 @@ std::int32_t TIdStackPosix::SelectSockets(std::vector<std::int32_t>* read, std::
             for (std::int32_t i = first[l]; i < count; ++i)
                 present = present || entries[i].socket == socket;
             if (!present)
-                entries[count++] = SocketPollEntry{socket, asked[l], 0};
+                entries[count++] = SocketPollEntry{socket, Asked[l], 0};
         }
     }
     first[3] = count;
@@ -197,7 +195,7 @@ std::int32_t TIdStackPosix::SelectSockets(std::vector<std::int32_t>* read, std::
             continue;
         lists[l]->clear();
         for (std::int32_t i = first[l]; i < first[l + 1]; ++i) {
-            if (entries[i].found & ready[l]) {
+            if (entries[i].found & Ready[l]) {
                 lists[l]->push_back(entries[i].socket);
                 ++readyCount;
             }
@@ -206,62 +204,63 @@ std::int32_t TIdStackPosix::SelectSockets(std::vector<std::int32_t>* read, std::
     return readyCount;
 }
 
-std::int32_t TIdStackPosix::SocketSend(std::int32_t socket, const void* buffer, std::int32_t length,
-                                       std::int32_t flags) {
+std::int32_t TIdStackSocketFunctions::SocketSend(TSocket socket, const void* buffer, std::int32_t length,
+                                                 std::int32_t flags) {
     return functions_.Send(socket, buffer, length, flags);
 }
 
-std::int32_t TIdStackPosix::SocketSendTo(std::int32_t socket, const void* buffer, std::int32_t length,
-                                         std::int32_t flags, const std::string& ip, std::int32_t port) {
+std::int32_t TIdStackSocketFunctions::SocketSendTo(TSocket socket, const void* buffer, std::int32_t length,
+                                                   std::int32_t flags, const std::string& ip,
+                                                   std::int32_t port) {
     SocketAddressIn address;
     if (!MakeAddress(IdFamilyInet, ip, false, port, address))
         return -1;
     return functions_.SendTo(socket, buffer, length, flags, address);
 }
 
-std::int32_t TIdStackPosix::SetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option,
-                                            const void* value, std::int32_t length) {
+std::int32_t TIdStackSocketFunctions::SetSocketOption(TSocket socket, std::int32_t level, std::int32_t option,
+                                                      const void* value, std::int32_t length) {
     return functions_.SetSockOpt(socket, level, option, value, length);
 }
 
-std::int32_t TIdStackPosix::NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) {
+TSocket TIdStackSocketFunctions::NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) {
     return functions_.Socket(family, type, protocol);
 }
 
-std::int32_t TIdStackPosix::ShutdownSocket(std::int32_t socket, std::int32_t direction) {
+std::int32_t TIdStackSocketFunctions::ShutdownSocket(TSocket socket, std::int32_t direction) {
     return functions_.Shutdown(socket, direction);
 }
 
-std::string TIdStackPosix::SocketErrorText(std::int32_t code) {
+std::string TIdStackSocketFunctions::SocketErrorText(std::int32_t code) {
     if (code == seHostNotFound)
         return Format("Socket Error # %d\r\n%s", code, "Host not found.");
     return TIdStack::SocketErrorText(code);
 }
 
-std::int32_t TIdStackPosix::LastSocketError() {
+std::int32_t TIdStackSocketFunctions::LastSocketError() {
     return functions_.LastError();
 }
 
-void TIdStackPosix::SetLastSocketError(std::int32_t code) {
+void TIdStackSocketFunctions::SetLastSocketError(std::int32_t code) {
     functions_.SetLastError(code);
 }
 
-void TIdStackPosix::PeerEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
-                                 std::int32_t& port) {
+void TIdStackSocketFunctions::PeerEndpoint(TSocket socket, std::int32_t& family, std::string& ip,
+                                           std::int32_t& port) {
     SocketAddressIn address;
     CheckSocketResult(functions_.GetPeerName(socket, address));
     ReadEndpoint(address, family, ip, port);
 }
 
-void TIdStackPosix::LocalEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
-                                  std::int32_t& port) {
+void TIdStackSocketFunctions::LocalEndpoint(TSocket socket, std::int32_t& family, std::string& ip,
+                                            std::int32_t& port) {
     SocketAddressIn address;
     CheckSocketResult(functions_.GetSockName(socket, address));
     ReadEndpoint(address, family, ip, port);
 }
 
-std::int32_t TIdStackPosix::GetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option,
-                                            void* value, std::int32_t* length) {
+std::int32_t TIdStackSocketFunctions::GetSocketOption(TSocket socket, std::int32_t level, std::int32_t option,
+                                                      void* value, std::int32_t* length) {
     return functions_.GetSockOpt(socket, level, option, value, length);
 }
 

@@ -5,48 +5,46 @@
 
 namespace w20 {
 
-// The stack of this platform: every operation goes through the entry points of a socket library,
-// by default the process's own. Creating it starts the library once per process.
-class TIdStackPosix : public TIdStack {
+// The stack over a socket library's entry points: every operation goes through its function
+// table. The concrete stack of each platform derives from it and starts the library.
+class TIdStackSocketFunctions : public TIdStack {
 public:
-    explicit TIdStackPosix(SocketLibrary& library = SocketLibrary::Process());
+    explicit TIdStackSocketFunctions(SocketLibrary& library);
 
     void RefreshLocalAddresses() override;
-    std::int32_t AcceptSocket(std::int32_t socket, std::string& remoteIP, std::int32_t& remotePort) override;
-    std::int32_t BindSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
+    TSocket AcceptSocket(TSocket socket, std::string& remoteIP, std::int32_t& remotePort) override;
+    std::int32_t BindSocket(TSocket socket, std::int32_t family, const std::string& ip,
                             std::int32_t port) override;
-    std::int32_t DestroySocket(std::int32_t socket) override;
-    std::int32_t ConnectSocket(std::int32_t socket, std::int32_t family, const std::string& ip,
+    std::int32_t DestroySocket(TSocket socket) override;
+    std::int32_t ConnectSocket(TSocket socket, std::int32_t family, const std::string& ip,
                                std::int32_t port) override;
     std::string HostNameToAddress(const std::string& name) override;
     std::string LocalHostName() override;
     std::string AddressToHostName(const std::string& address) override;
     std::int32_t ServiceNameToPort(const std::string& name) override;
     std::vector<std::string> PortToServiceNames(std::int32_t port) override;
-    std::int32_t ListenSocket(std::int32_t socket, std::int32_t backlog) override;
-    std::int32_t SocketReceive(std::int32_t socket, void* buffer, std::int32_t length,
+    std::int32_t ListenSocket(TSocket socket, std::int32_t backlog) override;
+    std::int32_t SocketReceive(TSocket socket, void* buffer, std::int32_t length,
                                std::int32_t flags) override;
-    std::int32_t SocketReceiveFrom(std::int32_t socket, void* buffer, std::int32_t length, std::int32_t flags,
+    std::int32_t SocketReceiveFrom(TSocket socket, void* buffer, std::int32_t length, std::int32_t flags,
                                    std::string& fromIP, std::int32_t& fromPort) override;
-    std::int32_t SelectSockets(std::vector<std::int32_t>* read, std::vector<std::int32_t>* write,
-                               std::vector<std::int32_t>* error, std::int32_t timeout) override;
-    std::int32_t SocketSend(std::int32_t socket, const void* buffer, std::int32_t length,
+    std::int32_t SelectSockets(std::vector<TSocket>* read, std::vector<TSocket>* write,
+                               std::vector<TSocket>* error, std::int32_t timeout) override;
+    std::int32_t SocketSend(TSocket socket, const void* buffer, std::int32_t length,
                             std::int32_t flags) override;
-    std::int32_t SocketSendTo(std::int32_t socket, const void* buffer, std::int32_t length,
-                              std::int32_t flags, const std::string& ip, std::int32_t port) override;
-    std::int32_t SetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option,
-                                 const void* value, std::int32_t length) override;
-    std::int32_t NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) override;
-    std::int32_t ShutdownSocket(std::int32_t socket, std::int32_t direction) override;
+    std::int32_t SocketSendTo(TSocket socket, const void* buffer, std::int32_t length, std::int32_t flags,
+                              const std::string& ip, std::int32_t port) override;
+    std::int32_t SetSocketOption(TSocket socket, std::int32_t level, std::int32_t option, const void* value,
+                                 std::int32_t length) override;
+    TSocket NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) override;
+    std::int32_t ShutdownSocket(TSocket socket, std::int32_t direction) override;
     // Adds "Host not found." for 11001.
     std::string SocketErrorText(std::int32_t code) override;
     std::int32_t LastSocketError() override;
     void SetLastSocketError(std::int32_t code) override;
-    void PeerEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
-                      std::int32_t& port) override;
-    void LocalEndpoint(std::int32_t socket, std::int32_t& family, std::string& ip,
-                       std::int32_t& port) override;
-    std::int32_t GetSocketOption(std::int32_t socket, std::int32_t level, std::int32_t option, void* value,
+    void PeerEndpoint(TSocket socket, std::int32_t& family, std::string& ip, std::int32_t& port) override;
+    void LocalEndpoint(TSocket socket, std::int32_t& family, std::string& ip, std::int32_t& port) override;
+    std::int32_t GetSocketOption(TSocket socket, std::int32_t level, std::int32_t option, void* value,
                                  std::int32_t* length) override;
 
 private:

@@ -13,7 +13,7 @@ struct CodePair {
     std::int32_t socketError;
 };
 
-constexpr CodePair errnoTable[] = {
+constexpr CodePair ErrnoTable[] = {
     {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},          {EPERM, 10013},
     {EFAULT, 10014},       {EINVAL, 10022},          {EMFILE, 10024},          {ENFILE, 10024},
     {EWOULDBLOCK, 10035},  {EAGAIN, 10035},          {EINPROGRESS, 10036},     {EALREADY, 10037},
@@ -30,7 +30,7 @@ constexpr CodePair errnoTable[] = {
 }  // namespace
 
 std::int32_t SocketErrorFromErrno(int error) {
-    for (const CodePair& pair : errnoTable) {
+    for (const CodePair& pair : ErrnoTable) {
         if (pair.native == error)
             return pair.socketError;
     }

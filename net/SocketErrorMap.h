@@ -7,16 +7,18 @@
 namespace w20 {
 
 // Codes used by name elsewhere.
-constexpr std::int32_t seInterrupted = 10004;
-constexpr std::int32_t seBadDescriptor = 10009;
-constexpr std::int32_t seInvalidArgument = 10022;
-constexpr std::int32_t seNotSocket = 10038;
-constexpr std::int32_t seAddressInUse = 10048;
-constexpr std::int32_t seConnectionAborted = 10053;
-constexpr std::int32_t seConnectionReset = 10054;
-constexpr std::int32_t seShutdown = 10058;
-constexpr std::int32_t seConnectionRefused = 10061;
-constexpr std::int32_t seHostNotFound = 11001;
+enum TSocketErrorCode : std::int32_t {
+    seInterrupted = 10004,
+    seBadDescriptor = 10009,
+    seInvalidArgument = 10022,
+    seNotSocket = 10038,
+    seAddressInUse = 10048,
+    seConnectionAborted = 10053,
+    seConnectionReset = 10054,
+    seShutdown = 10058,
+    seConnectionRefused = 10061,
+    seHostNotFound = 11001,
+};
 
 // An errno value; a value without a counterpart is passed on unchanged (it then has no text).
 std::int32_t SocketErrorFromErrno(int error);

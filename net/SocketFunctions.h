@@ -7,11 +7,15 @@
 #include "net/AddressText.h"
 
 // The narrow layer under the socket stack: every platform socket call of the program goes through
-// one table of entry points. Each entry behaves like the socket library of the home platform: a
-// failure returns -1 and leaves its code, in the numbering of net/SocketErrorMap.h, for LastError
-// of the calling thread. A platform that loads its socket library at run time fills the table by
+// one table of entry points. Each entry behaves like a Windows Sockets call: a failure returns -1
+// and leaves its code, in the numbering of net/SocketErrorMap.h, for LastError of the calling
+// thread. A platform that loads its socket library at run time fills the table by
 // name; this platform fills it with thin wrappers over the POSIX calls. Tests fill it with fakes.
 namespace w20 {
+
+// A socket value as the platform gives it: a descriptor on POSIX, a handle as wide as a pointer on
+// Windows. -1 is no socket.
+using TSocket = std::intptr_t;
 
 // The IPv4 socket address record: family 2, port in network byte order, the four address bytes.
 struct SocketAddressIn {
@@ -22,18 +26,20 @@ struct SocketAddressIn {
 
 // One socket of a wait: the conditions asked for, and those that the wait found.
 struct SocketPollEntry {
-    std::int32_t socket = -1;
+    TSocket socket = -1;
     std::uint16_t events = 0;
     std::uint16_t found = 0;
 };
 
-// Conditions of a wait.
-constexpr std::uint16_t pollReadable = 0x01;
-constexpr std::uint16_t pollWritable = 0x02;
-constexpr std::uint16_t pollPriority = 0x04;
-constexpr std::uint16_t pollError = 0x08;    // found only
-constexpr std::uint16_t pollHangUp = 0x10;   // found only
-constexpr std::uint16_t pollNotOpen = 0x20;  // found only: the value is not an open descriptor
+// Conditions of a wait, combined as bits.
+enum TPollCondition : std::uint16_t {
+    pollReadable = 0x01,
+    pollWritable = 0x02,
+    pollPriority = 0x04,
+    pollError = 0x08,    // found only
+    pollHangUp = 0x10,   // found only
+    pollNotOpen = 0x20,  // found only: the value is not an open socket
+};
 
 struct SocketFunctions {
     // Library start-up with the version word (low byte major, high byte minor) and clean-up;
@@ -43,28 +49,28 @@ struct SocketFunctions {
     std::int32_t (*LastError)();
     void (*SetLastError)(std::int32_t code);
 
-    std::int32_t (*Socket)(std::int32_t family, std::int32_t type, std::int32_t protocol);
-    std::int32_t (*Bind)(std::int32_t socket, const SocketAddressIn& address);
-    std::int32_t (*Connect)(std::int32_t socket, const SocketAddressIn& address);
-    std::int32_t (*Listen)(std::int32_t socket, std::int32_t backlog);
-    std::int32_t (*Accept)(std::int32_t socket, SocketAddressIn& peer);
+    TSocket (*Socket)(std::int32_t family, std::int32_t type, std::int32_t protocol);
+    std::int32_t (*Bind)(TSocket socket, const SocketAddressIn& address);
+    std::int32_t (*Connect)(TSocket socket, const SocketAddressIn& address);
+    std::int32_t (*Listen)(TSocket socket, std::int32_t backlog);
+    TSocket (*Accept)(TSocket socket, SocketAddressIn& peer);
     // Sending never raises a signal when the peer has gone; the failure is an error code.
-    std::int32_t (*Send)(std::int32_t socket, const void* buffer, std::int32_t length, std::int32_t flags);
-    std::int32_t (*Recv)(std::int32_t socket, void* buffer, std::int32_t length, std::int32_t flags);
-    std::int32_t (*SendTo)(std::int32_t socket, const void* buffer, std::int32_t length, std::int32_t flags,
+    std::int32_t (*Send)(TSocket socket, const void* buffer, std::int32_t length, std::int32_t flags);
+    std::int32_t (*Recv)(TSocket socket, void* buffer, std::int32_t length, std::int32_t flags);
+    std::int32_t (*SendTo)(TSocket socket, const void* buffer, std::int32_t length, std::int32_t flags,
                            const SocketAddressIn& to);
-    std::int32_t (*RecvFrom)(std::int32_t socket, void* buffer, std::int32_t length, std::int32_t flags,
+    std::int32_t (*RecvFrom)(TSocket socket, void* buffer, std::int32_t length, std::int32_t flags,
                              SocketAddressIn& from);
     // One wait of at most timeoutMs (negative: no limit) on any descriptor values; returns the
     // number of entries with a condition found, 0 on time-out or -1.
     std::int32_t (*Poll)(SocketPollEntry* entries, std::int32_t count, std::int32_t timeoutMs);
-    std::int32_t (*Shutdown)(std::int32_t socket, std::int32_t direction);
-    std::int32_t (*Close)(std::int32_t socket);
-    std::int32_t (*GetSockName)(std::int32_t socket, SocketAddressIn& address);
-    std::int32_t (*GetPeerName)(std::int32_t socket, SocketAddressIn& address);
-    std::int32_t (*SetSockOpt)(std::int32_t socket, std::int32_t level, std::int32_t option,
-                               const void* value, std::int32_t length);
-    std::int32_t (*GetSockOpt)(std::int32_t socket, std::int32_t level, std::int32_t option, void* value,
+    std::int32_t (*Shutdown)(TSocket socket, std::int32_t direction);
+    std::int32_t (*Close)(TSocket socket);
+    std::int32_t (*GetSockName)(TSocket socket, SocketAddressIn& address);
+    std::int32_t (*GetPeerName)(TSocket socket, SocketAddressIn& address);
+    std::int32_t (*SetSockOpt)(TSocket socket, std::int32_t level, std::int32_t option, const void* value,
+                               std::int32_t length);
+    std::int32_t (*GetSockOpt)(TSocket socket, std::int32_t level, std::int32_t option, void* value,
                                std::int32_t* length);
     std::int32_t (*GetHostName)(char* buffer, std::int32_t length);
     // Name lookup: every IPv4 address of the name, in the platform's order.

@@ -15,7 +15,7 @@ namespace w20 {
 
 namespace {
 
-// The code of the calling thread's last failed call, as the home platform keeps it.
+// The code of the calling thread's last failed call, kept per thread as WSAGetLastError keeps it.
 thread_local std::int32_t lastError = 0;
 
 std::int32_t FailWith(std::int32_t code) {
@@ -59,30 +59,30 @@ void SetLastError(std::int32_t code) {
     lastError = code;
 }
 
-std::int32_t Socket(std::int32_t family, std::int32_t type, std::int32_t protocol) {
+TSocket Socket(std::int32_t family, std::int32_t type, std::int32_t protocol) {
     const int result = ::socket(family, type | SOCK_CLOEXEC, protocol);
     return result < 0 ? FailFromErrno() : result;
 }
 
-std::int32_t Bind(std::int32_t socket, const SocketAddressIn& address) {
+std::int32_t Bind(TSocket socket, const SocketAddressIn& address) {
     const sockaddr_in native = ToNative(address);
     if (::bind(socket, reinterpret_cast<const sockaddr*>(&native), sizeof native) != 0)
         return FailFromErrno();
     return 0;
 }
 
-std::int32_t Connect(std::int32_t socket, const SocketAddressIn& address) {
+std::int32_t Connect(TSocket socket, const SocketAddressIn& address) {
     const sockaddr_in native = ToNative(address);
     if (::connect(socket, reinterpret_cast<const sockaddr*>(&native), sizeof native) != 0)
         return FailFromErrno();
     return 0;
 }
 
-std::int32_t Listen(std::int32_t socket, std::int32_t backlog) {
+std::int32_t Listen(TSocket socket, std::int32_t backlog) {
     return ::listen(socket, backlog) != 0 ? FailFromErrno() : 0;
 }
 
-std::int32_t Accept(std::int32_t socket, SocketAddressIn& peer) {
+TSocket Accept(TSocket socket, SocketAddressIn& peer) {
     sockaddr_in native{};
     socklen_t length = sizeof native;
     const int result = ::accept4(socket, reinterpret_cast<sockaddr*>(&native), &length, SOCK_CLOEXEC);
@@ -92,8 +92,8 @@ std::int32_t Accept(std::int32_t socket, SocketAddressIn& peer) {
     return result;
 }
 
-// A signal during a blocking send or receive is no failure on the home platform: go on.
-std::int32_t Send(std::int32_t socket, const void* buffer, std::int32_t length, std::int32_t flags) {
+// A signal during a blocking send or receive is no failure of the call: go on.
+std::int32_t Send(TSocket socket, const void* buffer, std::int32_t length, std::int32_t flags) {
     ssize_t result;
     do {
         result = ::send(socket, buffer, static_cast<std::size_t>(length), flags | MSG_NOSIGNAL);
@@ -101,7 +101,7 @@ std::int32_t Send(std::int32_t socket, const void* buffer, std::int32_t length, 
     return result < 0 ? FailFromErrno() : static_cast<std::int32_t>(result);
 }
 
-std::int32_t Recv(std::int32_t socket, void* buffer, std::int32_t length, std::int32_t flags) {
+std::int32_t Recv(TSocket socket, void* buffer, std::int32_t length, std::int32_t flags) {
     ssize_t result;
     do {
         result = ::recv(socket, buffer, static_cast<std::size_t>(length), flags);
@@ -109,7 +109,7 @@ std::int32_t Recv(std::int32_t socket, void* buffer, std::int32_t length, std::i
     return result < 0 ? FailFromErrno() : static_cast<std::int32_t>(result);
 }
 
-std::int32_t SendTo(std::int32_t socket, const void* buffer, std::int32_t length, std::int32_t flags,
+std::int32_t SendTo(TSocket socket, const void* buffer, std::int32_t length, std::int32_t flags,
                     const SocketAddressIn& to) {
     const sockaddr_in native = ToNative(to);
     const ssize_t result = ::sendto(socket, buffer, static_cast<std::size_t>(length), flags | MSG_NOSIGNAL,
@@ -117,7 +117,7 @@ std::int32_t SendTo(std::int32_t socket, const void* buffer, std::int32_t length
     return result < 0 ? FailFromErrno() : static_cast<std::int32_t>(result);
 }
 
-std::int32_t RecvFrom(std::int32_t socket, void* buffer, std::int32_t length, std::int32_t flags,
+std::int32_t RecvFrom(TSocket socket, void* buffer, std::int32_t length, std::int32_t flags,
                       SocketAddressIn& from) {
     sockaddr_in native{};
     socklen_t size = sizeof native;
@@ -156,15 +156,15 @@ std::int32_t Poll(SocketPollEntry* entries, std::int32_t count, std::int32_t tim
     return result;
 }
 
-std::int32_t Shutdown(std::int32_t socket, std::int32_t direction) {
+std::int32_t Shutdown(TSocket socket, std::int32_t direction) {
     return ::shutdown(socket, direction) != 0 ? FailFromErrno() : 0;
 }
 
-std::int32_t Close(std::int32_t socket) {
+std::int32_t Close(TSocket socket) {
     return ::close(socket) != 0 ? FailFromErrno() : 0;
 }
 
-std::int32_t GetSockName(std::int32_t socket, SocketAddressIn& address) {
+std::int32_t GetSockName(TSocket socket, SocketAddressIn& address) {
     sockaddr_in native{};
     socklen_t length = sizeof native;
     if (::getsockname(socket, reinterpret_cast<sockaddr*>(&native), &length) != 0)
@@ -173,7 +173,7 @@ std::int32_t GetSockName(std::int32_t socket, SocketAddressIn& address) {
     return 0;
 }
 
-std::int32_t GetPeerName(std::int32_t socket, SocketAddressIn& address) {
+std::int32_t GetPeerName(TSocket socket, SocketAddressIn& address) {
     sockaddr_in native{};
     socklen_t length = sizeof native;
     if (::getpeername(socket, reinterpret_cast<sockaddr*>(&native), &length) != 0)
@@ -182,7 +182,7 @@ std::int32_t GetPeerName(std::int32_t socket, SocketAddressIn& address) {
     return 0;
 }
 
-std::int32_t SetSockOpt(std::int32_t socket, std::int32_t level, std::int32_t option, const void* value,
+std::int32_t SetSockOpt(TSocket socket, std::int32_t level, std::int32_t option, const void* value,
                         std::int32_t length) {
     if (length < 0)
         return FailWith(seInvalidArgument);
@@ -191,7 +191,7 @@ std::int32_t SetSockOpt(std::int32_t socket, std::int32_t level, std::int32_t op
     return 0;
 }
 
-std::int32_t GetSockOpt(std::int32_t socket, std::int32_t level, std::int32_t option, void* value,
+std::int32_t GetSockOpt(TSocket socket, std::int32_t level, std::int32_t option, void* value,
                         std::int32_t* length) {
     if (length == nullptr || *length < 0)
         return FailWith(seInvalidArgument);
@@ -280,7 +280,7 @@ std::int32_t ServiceByPort(std::int32_t port, std::vector<std::string>& names) {
     return 0;
 }
 
-constexpr SocketFunctions posixFunctions = {
+constexpr SocketFunctions PosixFunctions = {
     .Startup = Startup,
     .Cleanup = Cleanup,
     .LastError = LastError,
@@ -311,7 +311,7 @@ constexpr SocketFunctions posixFunctions = {
 }  // namespace
 
 const SocketFunctions& PlatformSocketFunctions() {
-    return posixFunctions;
+    return PosixFunctions;
 }
 
 }  // namespace w20

@@ -11,12 +11,12 @@ namespace {
 template <typename Buffer>
 void ConsumeInLines(benchmark::State& state) {
     const std::string content(static_cast<std::size_t>(state.range(0)), 'x');
-    constexpr std::size_t line = 64;
+    constexpr std::size_t LineLength = 64;
     for (auto _ : state) {
         Buffer buffer;
         buffer.Append(content);
-        while (buffer.Size() >= line)
-            benchmark::DoNotOptimize(buffer.TakeFront(line));
+        while (buffer.Size() >= LineLength)
+            benchmark::DoNotOptimize(buffer.TakeFront(LineLength));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }

@@ -347,7 +347,7 @@ TEST(SocketHandleWithoutStack, RefusesInsteadOfCrashing) {
 TEST(SocketHandleWithFailingSocket, OpenRaisesInvalidSocket) {
     ASSERT_EQ(SharedStack(), nullptr);
     SocketFunctions functions = test::CopyOfPlatformFunctions();
-    functions.Socket = [](std::int32_t, std::int32_t, std::int32_t) -> std::int32_t {
+    functions.Socket = [](std::int32_t, std::int32_t, std::int32_t) -> TSocket {
         PlatformSocketFunctions().SetLastError(10024);
         return -1;
     };

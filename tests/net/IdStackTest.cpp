@@ -305,13 +305,13 @@ TEST(SocketList, SixtyFourValues) {
 
 class StackSockets : public test::ConnectedHandleTest {
 protected:
-    std::int32_t Select(std::vector<std::int32_t>* read, std::int32_t timeout) {
+    std::int32_t Select(std::vector<TSocket>* read, std::int32_t timeout) {
         return SharedStack()->SelectSockets(read, nullptr, nullptr, timeout);
     }
 };
 
 TEST_F(StackSockets, SelectTimeOutsAndReadiness) {
-    std::vector<std::int32_t> read{handle_.SocketId()};
+    std::vector<TSocket> read{handle_.SocketId()};
     EXPECT_EQ(Select(&read, 0), 0);  // a poll
     EXPECT_TRUE(read.empty());
 
@@ -322,21 +322,21 @@ TEST_F(StackSockets, SelectTimeOutsAndReadiness) {
 
     test::WriteAll(peer_.Get(), "x");
     read = {handle_.SocketId(), handle_.SocketId()};  // one value counts once
-    std::vector<std::int32_t> write{handle_.SocketId()};
-    std::vector<std::int32_t> error{handle_.SocketId()};
+    std::vector<TSocket> write{handle_.SocketId()};
+    std::vector<TSocket> error{handle_.SocketId()};
     EXPECT_EQ(SharedStack()->SelectSockets(&read, &write, &error, TimeoutInfinite), 2);
-    EXPECT_EQ(read, std::vector<std::int32_t>{handle_.SocketId()});
-    EXPECT_EQ(write, std::vector<std::int32_t>{handle_.SocketId()});
+    EXPECT_EQ(read, std::vector<TSocket>{handle_.SocketId()});
+    EXPECT_EQ(write, std::vector<TSocket>{handle_.SocketId()});
     EXPECT_TRUE(error.empty());
 }
 
 TEST_F(StackSockets, SelectRefusesBadArguments) {
-    std::vector<std::int32_t> big(65, handle_.SocketId());
+    std::vector<TSocket> big(65, handle_.SocketId());
     EXPECT_THROW(Select(&big, 0), EIdStackSetSizeExceeded);
     EXPECT_EQ(big.size(), 65u);
 
     const struct {
-        std::vector<std::int32_t> sockets;
+        std::vector<TSocket> sockets;
         std::int32_t timeout;
         std::int32_t code;
     } cases[] = {
@@ -346,7 +346,7 @@ TEST_F(StackSockets, SelectRefusesBadArguments) {
         {{handle_.SocketId(), 1 << 20}, 0, seNotSocket},  // no such descriptor
     };
     for (const auto& c : cases) {
-        std::vector<std::int32_t> read = c.sockets;
+        std::vector<TSocket> read = c.sockets;
         EXPECT_EQ(Select(&read, c.timeout), -1);
         EXPECT_EQ(SharedStack()->LastSocketError(), c.code);
     }
@@ -366,12 +366,12 @@ TEST_F(StackSockets, WaitsOnDescriptorsAbove1024) {
     const test::Descriptor high(fcntl(handle_.SocketId(), F_DUPFD_CLOEXEC, 1300));
     ASSERT_GE(high.Get(), 1300);
 
-    std::vector<std::int32_t> read{high.Get()};
+    std::vector<TSocket> read{high.Get()};
     EXPECT_EQ(Select(&read, 50), 0);
     test::WriteAll(peer_.Get(), "x");
     read = {high.Get()};
     EXPECT_EQ(Select(&read, 2000), 1);
-    EXPECT_EQ(read, std::vector<std::int32_t>{high.Get()});
+    EXPECT_EQ(read, std::vector<TSocket>{high.Get()});
     setrlimit(RLIMIT_NOFILE, &saved);
 }
 
@@ -434,7 +434,7 @@ TEST(SelectSockets, InterruptedWaitsGetTheTimeLeft) {
     SocketLibrary library(FakeFunctions());
     TIdStackPosix stack(library);
     const test::Descriptor listener = test::BoundSocket(0, true);
-    std::vector<std::int32_t> read{listener.Get()};
+    std::vector<TSocket> read{listener.Get()};
 
     fake.interruptsLeft = 2;
     const auto start = Clock::now();
@@ -461,7 +461,7 @@ TEST_F(StackSockets, SendToVanishedPeerIsAnErrorNotASignal) {
     sigaction(SIGPIPE, &fallback, &saved);
 
     test::ResetClose(peer_);
-    std::vector<std::int32_t> read{handle_.SocketId()};
+    std::vector<TSocket> read{handle_.SocketId()};
     ASSERT_EQ(Select(&read, 2000), 1);  // the reset has arrived
     // The first failure reports the reset; the ones after it are where a signal would come.
     const std::string block(4096, 'x');
