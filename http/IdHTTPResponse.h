@@ -31,7 +31,6 @@ public:
     // Worked out afresh on every read from the connection's state, the client's version and the
     // "Connection" and "Proxy-Connection" values.
     bool KeepAlive();
-    void SetKeepAlive(bool value) { keepAlive_ = value; }
     // Where the body goes; only referenced.
     TIdStream* ContentStream() const { return contentStream_; }
     void SetContentStream(TIdStream* value) { contentStream_ = value; }
@@ -55,7 +54,6 @@ private:
     TIdCustomHTTP& client_;
     std::string responseText_;
     TIdHTTPProtocolVersion responseVersion_ = pv1_1;
-    bool keepAlive_ = false;
     TIdStream* contentStream_ = nullptr;
 };
 

@@ -103,29 +103,34 @@ Reading Take(Client& client) {
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    int port = 0;
+// Reads the command line into the port; false (after saying why) when the program should end
+// with `exitCode` instead of serving.
+bool ReadArguments(int argc, char** argv, int& port, int& exitCode) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
             Usage(stdout);
-            return 0;
+            exitCode = 0;
+            return false;
         }
         if (arg == "--port" && i + 1 < argc && ParsePort(argv[i + 1], port)) {
             ++i;
         } else if (!(arg.starts_with("--port=") && ParsePort(argv[i] + 7, port))) {
             std::fprintf(stderr, "demo-quote-server: unexpected argument '%s'\n", argv[i]);
             Usage(stderr);
-            return 2;
+            exitCode = 2;
+            return false;
         }
     }
+    return true;
+}
 
+// The stop signals write to a pipe that the event loop watches; -1 when the pipe cannot be made.
+int WatchStopSignals() {
     int stopPipe[2];
     if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::perror("demo-quote-server: pipe");
-        return 1;
+        return -1;
     }
     stopWrite = stopPipe[1];
     struct sigaction action {};
@@ -134,7 +139,12 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    return stopPipe[0];
+}
 
+// A non-blocking listening socket on 127.0.0.1:port, announced on standard output with the port
+// it got; -1 when it cannot be made.
+int Listen(int port) {
     int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     int on = 1;
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -148,14 +158,19 @@ int main(int argc, char** argv) {
         getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         std::fprintf(stderr, "demo-quote-server: cannot listen on 127.0.0.1:%d: %s\n", port,
                      std::strerror(errno));
-        return 1;
+        return -1;
     }
     std::printf("listening on 127.0.0.1:%u\n", static_cast<unsigned>(ntohs(address.sin_port)));
     std::fflush(stdout);
+    return listener;
+}
 
+// Serves until a stop signal; false when waiting for events fails.
+bool Serve(int listener, int stopRead) {
     std::list<Client> clients;
+    bool served = true;
     for (;;) {
-        std::vector<pollfd> fds = {{stopPipe[0], POLLIN, 0}, {listener, POLLIN, 0}};
+        std::vector<pollfd> fds = {{stopRead, POLLIN, 0}, {listener, POLLIN, 0}};
         for (const Client& client : clients) {
             short events = client.readClosed ? 0 : POLLIN;
             if (!client.http.Output().empty())
@@ -164,7 +179,8 @@ int main(int argc, char** argv) {
         }
         if (poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR) {
             std::perror("demo-quote-server: poll");
-            return 1;
+            served = false;
+            break;
         }
         if (fds[0].revents != 0)
             break;
@@ -210,9 +226,25 @@ int main(int argc, char** argv) {
             }
         }
     }
-
     for (const Client& client : clients)
         close(client.fd);
+    return served;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int port = 0;
+    int exitCode = 0;
+    if (!ReadArguments(argc, argv, port, exitCode))
+        return exitCode;
+    const int stopRead = WatchStopSignals();
+    if (stopRead < 0)
+        return 1;
+    const int listener = Listen(port);
+    if (listener < 0)
+        return 1;
+    const bool served = Serve(listener, stopRead);
     close(listener);
-    return 0;
+    return served ? 0 : 1;
 }
