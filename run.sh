@@ -32,4 +32,4 @@ mkdir -p demo
 # Index WIG20 and its future FWIG20, as the demo service names them in its answers.
 printf 'http://%s/quotes.php\r\nWIG20\r\nFWIG20\r\nFWIG20\r\nWIG20\r\nnormal\r\n\r\n' "$address" > demo/data.txt
 cd demo
-../build/app/w20fw20
+../build/app/qt/w20fw20

@@ -42,23 +42,24 @@ const std::array<std::uint8_t, 65536>& ReverseTable() {
 
 }  // namespace
 
-QString FromWindows1250(std::string_view bytes) {
-    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        *out++ = QChar(byte < 0x80 ? char16_t(byte) : UpperHalf[byte - 0x80]);
+std::u16string FromWindows1250(std::string_view bytes) {
+    std::u16string text(bytes.size(), u'\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        text[i] = byte < 0x80 ? char16_t(byte) : UpperHalf[byte - 0x80];
     }
     return text;
 }
 
-std::string ToWindows1250(const QString& text) {
+std::string ToWindows1250(std::u16string_view text) {
     const auto& reverse = ReverseTable();
+    const auto highSurrogate = [](char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; };
+    const auto lowSurrogate = [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(text.size()));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+    bytes.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (highSurrogate(unit) && i + 1 < text.size() && lowSurrogate(text[i + 1]))
             ++i;
         const std::uint8_t byte = reverse[unit];
         bytes.push_back(unit == 0 ? '\0' : static_cast<char>(byte == 0 ? '?' : byte));

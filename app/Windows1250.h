@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QString>
 #include <string>
 #include <string_view>
 
@@ -9,8 +8,8 @@
 // the same number, which the code page does not use otherwise.
 namespace w20 {
 
-QString FromWindows1250(std::string_view bytes);
-// Characters outside the code page become "?".
-std::string ToWindows1250(const QString& text);
+std::u16string FromWindows1250(std::string_view bytes);
+// Characters outside the code page become "?", a character outside the 16-bit plane one "?".
+std::string ToWindows1250(std::u16string_view text);
 
 }  // namespace w20

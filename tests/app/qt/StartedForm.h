@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/TForm1.h"
+#include "app/qt/TForm1.h"
 #include "tests/app/RecordingDesktop.h"
 #include "tests/support/TempDir.h"
 

@@ -1,7 +1,7 @@
 #include <QApplication>
 
-#include "app/Desktop.h"
-#include "app/TForm1.h"
+#include "app/qt/QtDesktop.h"
+#include "app/qt/TForm1.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

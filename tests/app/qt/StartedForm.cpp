@@ -1,4 +1,4 @@
-#include "tests/app/StartedForm.h"
+#include "tests/app/qt/StartedForm.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -6,8 +6,8 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "app/Controls.h"
-#include "app/Windows1250.h"
+#include "app/qt/Controls.h"
+#include "app/qt/QtText.h"
 
 namespace w20::test {
 
@@ -38,7 +38,7 @@ TRadioGroup* StartedForm::group(const char* name) const {
 }
 
 std::string StartedForm::caption(const char* name) const {
-    return ToWindows1250(label(name)->text());
+    return FromQString(label(name)->text());
 }
 
 void StartedForm::choose(const char* name, int item) const {

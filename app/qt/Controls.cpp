@@ -1,4 +1,4 @@
-#include "app/Controls.h"
+#include "app/qt/Controls.h"
 
 #include <QMouseEvent>
 #include <QRadioButton>

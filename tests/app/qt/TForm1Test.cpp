@@ -6,11 +6,11 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/Controls.h"
-#include "app/TForm1.h"
-#include "app/Windows1250.h"
+#include "app/qt/Controls.h"
+#include "app/qt/QtText.h"
+#include "app/qt/TForm1.h"
 #include "tests/app/RecordingDesktop.h"
-#include "tests/app/StartedForm.h"
+#include "tests/app/qt/StartedForm.h"
 #include "tests/support/TempDir.h"
 
 using namespace w20;
@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(clicks.count(), 0);
         group->SetItemIndex(-1);
         QCOMPARE(group->ItemIndex(), -1);
-        started.form->RadioGroup1Click();  // with no item selected the text stays
+        started.form->Handlers().RadioGroup1Click();  // with no item selected the text stays
         QCOMPARE(started.form->IntervalText(), std::string("5"));
     }
 

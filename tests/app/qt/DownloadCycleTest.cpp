@@ -4,9 +4,9 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "app/Windows1250.h"
+#include "app/qt/QtText.h"
 #include "quotes/DownloadCycle.h"
-#include "tests/app/StartedForm.h"
+#include "tests/app/qt/StartedForm.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/ScriptedServer.h"
@@ -62,7 +62,7 @@ struct CycleForm : StartedForm {
 
     void Start() const { button()->click(); }
     std::string File(const std::string& name) const { return ReadFileBytes(dir.File(name)); }
-    std::string Caption() const { return ToWindows1250(form->windowTitle()); }
+    std::string Caption() const { return FromQString(form->windowTitle()); }
 };
 
 // Both answers of one cycle over one kept-alive connection.

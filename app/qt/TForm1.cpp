@@ -1,4 +1,4 @@
-#include "app/TForm1.h"
+#include "app/qt/TForm1.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -17,26 +17,18 @@
 
 #include <algorithm>
 
-#include "app/Controls.h"
 #include "app/Desktop.h"
-#include "app/Windows1250.h"
-#include "base/TextFile.h"
-#include "http/IdHTTP.h"
-#include "quotes/DownloadCycle.h"
+#include "app/qt/Controls.h"
+#include "app/qt/QtText.h"
 
 namespace w20 {
 namespace {
-
-// The three addresses the window links to.
-const std::string AuthorWebPage = "www.example.com";
-const std::string AuthorMail = "vor@example.com";
-const std::string ProviderHost = "example.net";
 
 constexpr int TimerPeriod = 60000;  // milliseconds
 
 // Labels size themselves to their caption.
 void SetCaption(QLabel* label, const std::string& caption) {
-    label->setText(FromWindows1250(caption));
+    label->setText(ToQString(caption));
     label->adjustSize();
 }
 
@@ -97,7 +89,7 @@ QString LongTimeFormat() {
 TForm1::TForm1(Desktop& desktop, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      desktop_(desktop) {
+      handlers_(*this, desktop) {
     setObjectName("Form1");
     setWindowTitle("Korvane W20/FW20 Project");
     setWindowIcon(WindowIcon());
@@ -106,7 +98,7 @@ TForm1::TForm1(Desktop& desktop, QWidget* parent)
     setFixedSize(440, 233);
     CreateControls();
     WireEvents();
-    Run(&TForm1::FormCreate);
+    handlers_.Run(&Form1Handlers::FormCreate);
 }
 
 TForm1::~TForm1() = default;
@@ -116,15 +108,15 @@ void TForm1::CreateControls() {
     Label3 = PlaceLabel(new QLabel("FW20 - last", this), 16, 8);
     Label4 = PlaceLabel(new QLabel(QString::fromUtf8("dzisiejsze dane można ściągać dopiero po sesji"), this),
                         13, 208);
-    Label5 = PlaceLabel(new TLinkLabel(FromWindows1250(AuthorWebPage), true, this), 260, 175);
-    Label6 = PlaceLabel(new TLinkLabel(FromWindows1250(AuthorMail), false, this), 328, 190);
+    Label5 = PlaceLabel(new TLinkLabel(ToQString(AuthorWebPage), true, this), 260, 175);
+    Label6 = PlaceLabel(new TLinkLabel(ToQString(AuthorMail), false, this), 328, 190);
     Label7 = PlaceLabel(new QLabel(QString::fromUtf8("Dane z poprzednich dni są dostępne cały czas"), this),
                         13, 192);
     Bevel2 = MakeBevel(this, "Bevel2", QFrame::Raised, 256, 168, 176, 5);
     Bevel3 = MakeBevel(this, "Bevel3", QFrame::Raised, 256, 224, 176, 5);
     Bevel1 = MakeBevel(this, "Bevel1", QFrame::Sunken, 8, 4, 433, 21);
     Label2 = PlaceLabel(new QLabel("Data provided by", this), 260, 208);
-    Label10 = PlaceLabel(new TLinkLabel(FromWindows1250(ProviderHost), true, this), 344, 208);
+    Label10 = PlaceLabel(new TLinkLabel(ToQString(ProviderHost), true, this), 344, 208);
     Label10->setAutoFillBackground(true);
 
     Button1 = new QPushButton("Start", this);
@@ -155,10 +147,6 @@ void TForm1::CreateControls() {
     Timer1->setInterval(TimerPeriod);
     Timer1->setTimerType(Qt::PreciseTimer);  // the next cycle a full minute after the last one ended
 
-    // The first network component of the process: it brings up the socket library.
-    IdHTTP1 = std::make_unique<TIdHTTP>();
-    ConfigureQuoteClient(*IdHTTP1);
-
     const std::pair<QWidget*, const char*> names[] = {{Label1, "Label1"},
                                                       {Label3, "Label3"},
                                                       {Label4, "Label4"},
@@ -183,85 +171,27 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::WireEvents() {
-    connect(Button1, &QPushButton::clicked, this, [this] { Run(&TForm1::Timer1Timer); });
-    connect(Timer1, &QTimer::timeout, this, [this] { Run(&TForm1::Timer1Timer); });
-    connect(RadioGroup1, &TRadioGroup::Click, this, [this] { Run(&TForm1::RadioGroup1Click); });
-    connect(Label5, &TLinkLabel::Click, this, [this] { Run(&TForm1::Label5Click); });
-    connect(Label6, &TLinkLabel::Click, this, [this] { Run(&TForm1::Label6Click); });
-    connect(Label10, &TLinkLabel::Click, this, [this] { Run(&TForm1::Label10Click); });
-}
-
-void TForm1::Run(void (TForm1::*handler)()) {
-    desktop_.RunHandler([this, handler] { (this->*handler)(); });
-}
-
-void TForm1::FormCreate() {
-    DateTimePicker1->setDate(QDate::currentDate());
-    TextFileReader file("data.txt");
-    // Values are kept as far as they were read when a later line fails.
-    for (std::string* value : {&config_.ServiceUrl, &config_.FirstInstrument, &config_.FuturesTicker,
-                               &config_.SecondInstrument, &config_.IndexTicker, &config_.PeriodMode}) {
-        *value = file.ReadLine();
-    }
-    file.ReadLine();  // the seventh line is read and thrown away
-    file.Close();
-    intervalText_ = "5";
-    SetCaption(Label1, PreviewText());
-}
-
-std::string TForm1::PreviewText() const {
-    return "Podgl\xB9"
-           "d danych " +
-           intervalText_ + " minutowych (plik \"vor" + intervalText_ + ".txt\").";
-}
-
-void TForm1::RadioGroup1Click() {
-    static const char* const intervals[] = {"5", "15", "30"};
-    const int item = RadioGroup1->ItemIndex();
-    if (item >= 0 && item < 3)
-        intervalText_ = intervals[item];
-    SetCaption(Label1, PreviewText());
-}
-
-void TForm1::Label5Click() {
-    desktop_.OpenAddress("http://" + AuthorWebPage);
-}
-
-void TForm1::Label6Click() {
-    desktop_.OpenAddress("mailto:" + AuthorMail + "?subject=Korvane RT project");
-}
-
-void TForm1::Label10Click() {
-    desktop_.OpenAddress("http://" + ProviderHost);
-}
-
-void TForm1::Timer1Timer() {
-    // A Start click handled at one of the cycle's event-processing points is ignored: two cycles
-    // would share the text area and the export files.
-    if (cycleRunning_)
-        return;
-    Timer1->stop();
-    cycleRunning_ = true;
-    try {
-        T1Execute();
-    } catch (...) {
-        cycleRunning_ = false;
-        throw;  // the timer stays stopped until the next Start
-    }
-    cycleRunning_ = false;
-    Timer1->start();  // the next tick comes a full period after this cycle ended
+    const auto forward = [this](void (Form1Handlers::*handler)()) {
+        return [this, handler] { handlers_.Run(handler); };
+    };
+    connect(Button1, &QPushButton::clicked, this, forward(&Form1Handlers::Timer1Timer));
+    connect(Timer1, &QTimer::timeout, this, forward(&Form1Handlers::Timer1Timer));
+    connect(RadioGroup1, &TRadioGroup::Click, this, forward(&Form1Handlers::RadioGroup1Click));
+    connect(Label5, &TLinkLabel::Click, this, forward(&Form1Handlers::Label5Click));
+    connect(Label6, &TLinkLabel::Click, this, forward(&Form1Handlers::Label6Click));
+    connect(Label10, &TLinkLabel::Click, this, forward(&Form1Handlers::Label10Click));
 }
 
 // The editor keeps one block per line and ends it with one separator character, where text()
 // writes CR LF; the editor's own plain-text export would also turn no-break spaces into blanks.
 std::string TForm1::text() const {
     const QString text = RichEdit1->document()->toRawText();
-    return ToWindows1250(QString(text).replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n")));
+    return FromQString(QString(text).replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n")));
 }
 
 // The editor starts a new line at CR LF, at a lone LF and at a lone CR.
 void TForm1::setText(const std::string& bytes) {
-    RichEdit1->setPlainText(FromWindows1250(bytes));
+    RichEdit1->setPlainText(ToQString(bytes));
 }
 
 int TForm1::lineCount() const {
@@ -273,7 +203,7 @@ std::string TForm1::line(int index) const {
     if (index < 0 || index >= lineCount())
         return {};
     const QString text = RichEdit1->document()->findBlockByNumber(index).text();
-    return ToWindows1250(text.left(static_cast<qsizetype>(MaxLineLength)));
+    return FromQString(text.left(static_cast<qsizetype>(MaxLineLength)));
 }
 
 void TForm1::setCaret(int position) {
@@ -300,7 +230,7 @@ void TForm1::setCaret(int position) {
 }
 
 void TForm1::setCaption(const std::string& text) {
-    setWindowTitle(FromWindows1250(text));
+    setWindowTitle(ToQString(text));
 }
 
 void TForm1::setLastFuturesLine(const std::string& text) {
@@ -324,15 +254,28 @@ int TForm1::formatIndex() const {
 }
 
 std::string TForm1::shortDateText() const {
-    return ToWindows1250(QLocale::system().toString(DateTimePicker1->date(), QLocale::ShortFormat));
+    return FromQString(QLocale::system().toString(DateTimePicker1->date(), QLocale::ShortFormat));
 }
 
 std::string TForm1::longTimeText() const {
-    return ToWindows1250(QLocale::system().toString(QTime::currentTime(), LongTimeFormat()));
+    return FromQString(QLocale::system().toString(QTime::currentTime(), LongTimeFormat()));
 }
 
-void TForm1::T1Execute() {
-    w20::T1Execute(*this, config_, *IdHTTP1);
+void TForm1::setPickerDate(TDateTime date) {
+    const DateParts parts = DecodeDate(date);
+    DateTimePicker1->setDate(QDate(parts.year, parts.month, parts.day));
+}
+
+void TForm1::setPreviewText(const std::string& text) {
+    SetCaption(Label1, text);
+}
+
+void TForm1::enableTimer(bool enabled) {
+    if (enabled) {
+        Timer1->start();
+    } else {
+        Timer1->stop();
+    }
 }
 
 }  // namespace w20

@@ -6,11 +6,11 @@
 #include <QScrollBar>
 #include <QtTest>
 
-#include "app/Controls.h"
-#include "app/TForm1.h"
+#include "app/qt/Controls.h"
+#include "app/qt/TForm1.h"
 #include "quotes/ExportWriters.h"
 #include "quotes/RewritingRules.h"
-#include "tests/app/StartedForm.h"
+#include "tests/app/qt/StartedForm.h"
 #include "tests/support/TempDir.h"
 
 using namespace w20;

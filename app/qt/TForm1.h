@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QWidget>
-#include <memory>
 #include <string>
 
-#include "quotes/Configuration.h"
-#include "quotes/QuoteWindow.h"
+#include "app/Form1Controls.h"
+#include "app/Form1Handlers.h"
 
 class QDateEdit;
 class QFrame;
@@ -17,29 +16,21 @@ class QTimer;
 namespace w20 {
 
 class Desktop;
-class TIdHTTP;
 class TLinkLabel;
 class TRadioGroup;
 
-// The tool's one window. Controls carry their designed names (also as Qt object names); every
-// event runs its handler through the desktop's handler wrapper. The download cycle reaches the
-// window through QuoteWindow, with RichEdit1 as the text area and Label3 as the FW20 line.
-class TForm1 : public QWidget, public QuoteWindow {
+// The tool's one window on Qt widgets. Controls carry their designed names (also as Qt object
+// names); every event goes to its handler in Form1Handlers. The download cycle reaches the window
+// through QuoteWindow, with RichEdit1 as the text area and Label3 as the FW20 line.
+class TForm1 : public QWidget, public Form1Controls {
     Q_OBJECT
 public:
     explicit TForm1(Desktop& desktop, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    const Configuration& Config() const { return config_; }
-    const std::string& IntervalText() const { return intervalText_; }
-
-    // Event handlers.
-    void FormCreate();
-    void RadioGroup1Click();
-    void Label5Click();
-    void Label6Click();
-    void Label10Click();
-    void Timer1Timer();
+    Form1Handlers& Handlers() { return handlers_; }
+    const Configuration& Config() const { return handlers_.Config(); }
+    const std::string& IntervalText() const { return handlers_.IntervalText(); }
 
     // QuoteWindow
     std::string text() const override;
@@ -53,20 +44,20 @@ public:
     void processEvents() override;
     int intervalIndex() const override;
     int formatIndex() const override;
-    std::string intervalText() const override { return intervalText_; }
+    std::string intervalText() const override { return handlers_.IntervalText(); }
     std::string shortDateText() const override;
     std::string longTimeText() const override;
+
+    // Form1Controls
+    void setPickerDate(TDateTime date) override;
+    void setPreviewText(const std::string& text) override;
+    void enableTimer(bool enabled) override;
 
 private:
     void CreateControls();
     void WireEvents();
-    void T1Execute();
-    std::string PreviewText() const;
-    void Run(void (TForm1::*handler)());
 
-    Desktop& desktop_;
-    Configuration config_;
-    std::string intervalText_;
+    Form1Handlers handlers_;
 
     QLabel* Label1 = nullptr;
     QLabel* Label3 = nullptr;
@@ -85,8 +76,6 @@ private:
     TRadioGroup* RadioGroup2 = nullptr;
     QDateEdit* DateTimePicker1 = nullptr;
     QTimer* Timer1 = nullptr;
-    std::unique_ptr<TIdHTTP> IdHTTP1;
-    bool cycleRunning_ = false;
 };
 
 }  // namespace w20

@@ -1,4 +1,4 @@
-// Run offscreen: QT_QPA_PLATFORM=offscreen build/bench/app/cycle_bench
+// Run offscreen: QT_QPA_PLATFORM=offscreen build/bench/app/qt/cycle_bench
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "tests/app/StartedForm.h"
+#include "tests/app/qt/StartedForm.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScriptedServer.h"
 

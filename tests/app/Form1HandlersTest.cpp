@@ -1,0 +1,114 @@
+#include "app/Form1Handlers.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "tests/app/RecordingDesktop.h"
+#include "tests/quotes/FakeWindow.h"
+#include "tests/support/ScriptedServer.h"
+#include "tests/support/TempDir.h"
+
+namespace w20 {
+namespace {
+
+using test::RecordingDesktop;
+
+// The controls on a few values; the interval text comes from the handlers, as in a real window.
+class FakeForm1 : public test::FakeWindow, public Form1Controls {
+public:
+    std::string text() const override { return FakeWindow::text(); }
+    void setText(const std::string& bytes) override { FakeWindow::setText(bytes); }
+    int lineCount() const override { return FakeWindow::lineCount(); }
+    std::string line(int index) const override { return FakeWindow::line(index); }
+    void setCaret(int position) override { FakeWindow::setCaret(position); }
+    void setCaption(const std::string& text) override { FakeWindow::setCaption(text); }
+    void setLastFuturesLine(const std::string& text) override { FakeWindow::setLastFuturesLine(text); }
+    void repaintNow() override { FakeWindow::repaintNow(); }
+    void processEvents() override { FakeWindow::processEvents(); }
+    int intervalIndex() const override { return FakeWindow::intervalIndex(); }
+    int formatIndex() const override { return FakeWindow::formatIndex(); }
+    std::string intervalText() const override { return handlers != nullptr ? handlers->IntervalText() : ""; }
+    std::string shortDateText() const override { return FakeWindow::shortDateText(); }
+    std::string longTimeText() const override { return FakeWindow::longTimeText(); }
+
+    void setPickerDate(TDateTime date) override { pickerDate = date; }
+    void setPreviewText(const std::string& text) override { previewText = text; }
+    void enableTimer(bool enabled) override { timerEnabled = enabled; }
+
+    const Form1Handlers* handlers = nullptr;
+    TDateTime pickerDate = 0;
+    std::string previewText;
+    bool timerEnabled = false;
+};
+
+// A window started in a fresh working folder whose data.txt points at the service.
+struct StartedHandlers {
+    explicit StartedHandlers(const std::string& serviceUrl) : cwd(dir.Path()) {
+        test::WriteFileBytes(dir.File("data.txt"),
+                             serviceUrl + "\r\nWIG20\r\nFW20\r\nFW20\r\nWIG20\r\nnormal\r\n");
+        controls.handlers = &handlers;
+        handlers.Run(&Form1Handlers::FormCreate);
+    }
+    void Start() { handlers.Run(&Form1Handlers::Timer1Timer); }
+
+    test::TempDir dir;
+    test::ScopedWorkingDirectory cwd;
+    RecordingDesktop desktop;
+    FakeForm1 controls;
+    Form1Handlers handlers{controls, desktop};
+};
+
+const std::string Bars = "WIG20,5,20020926,093000,1234.00,1236.50,1230.00,1235.00,1200\r\n";
+
+TEST(Form1Handlers, StartAfterAFailedCycleRunsACycleAndArmsTheTimer) {
+    // One kept-alive connection: the 404 ends the first cycle, the second cycle asks twice.
+    test::ScriptedServer server(
+        {{test::WaitRequest(),
+          test::Send(test::HttpResponse("HTTP/1.1 404 Not Found", {"Content-Length: 0"}, "")),
+          test::WaitRequest(), test::Send(test::HttpOk(Bars)), test::WaitRequest(),
+          test::Send(test::HttpOk(""))}});
+    StartedHandlers started(server.Url("/q.php"));
+    started.Start();
+    ASSERT_EQ(started.desktop.boxes.size(), 1u);
+    EXPECT_EQ(started.desktop.boxes[0].message, "HTTP/1.1 404 Not Found.");
+    EXPECT_FALSE(started.controls.timerEnabled);
+    EXPECT_FALSE(started.handlers.CycleRunning());
+
+    started.Start();
+    EXPECT_EQ(started.desktop.boxes.size(), 1u);
+    EXPECT_TRUE(started.controls.timerEnabled);
+    EXPECT_EQ(test::ReadFileBytes(started.dir.File("vor5.txt")),
+              "W20[VOR],5,20020926,093000,1234.00,1236.50,1230.00,1235.00,1200\r\n");
+}
+
+TEST(Form1Handlers, StartDuringACycleIsIgnored) {
+    test::ScriptedServer server({{test::WaitRequest(), test::Send(test::HttpOk(Bars)), test::WaitRequest(),
+                                  test::Send(test::HttpOk(""))}});
+    StartedHandlers started(server.Url("/q.php"));
+    int nestedStarts = 0;
+    started.controls.OnProcessEvents = [&] {
+        ++nestedStarts;
+        EXPECT_TRUE(started.handlers.CycleRunning());
+        started.Start();
+    };
+    started.Start();
+    EXPECT_GT(nestedStarts, 0);
+    EXPECT_TRUE(started.desktop.boxes.empty());
+    EXPECT_EQ(server.ConnectionCount(), 1u);
+    EXPECT_TRUE(started.controls.timerEnabled);
+}
+
+TEST(Desktop, AnExceptionOfAnyKindShowsInTheErrorBox) {
+    RecordingDesktop desktop;
+    desktop.RunHandler([] { throw std::runtime_error("Broken pipe"); });
+    desktop.RunHandler([] { throw 42; });
+    desktop.RunHandler([] {});
+    ASSERT_EQ(desktop.boxes.size(), 2u);
+    EXPECT_EQ(desktop.boxes[0].caption, "W20/FW20 by VOR");
+    EXPECT_EQ(desktop.boxes[0].message, "Broken pipe.");
+    EXPECT_EQ(desktop.boxes[1].message, "Unexpected error.");
+}
+
+}  // namespace
+}  // namespace w20
