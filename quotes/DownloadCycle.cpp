@@ -1,5 +1,6 @@
 #include "quotes/DownloadCycle.h"
 
+#include "base/Format.h"
 #include "http/IdHTTP.h"
 #include "quotes/ExportWriters.h"
 #include "quotes/RewritingRules.h"
@@ -10,11 +11,28 @@ namespace {
 constexpr int MetaStockFormat = 0;
 constexpr int OmegaFormat = 1;
 
-// The URL goes to the client exactly as built: nothing is escaped.
+// A blank or a control byte cannot stand in a request target: servers refuse the request line.
+// Such bytes of a query value go as "%XX"; every other byte goes as it is, so a value that could
+// be sent before is sent byte for byte as before.
+std::string QueryValue(const std::string& value) {
+    std::string encoded;
+    encoded.reserve(value.size());
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= ' ' || byte == 0x7F) {
+            encoded += Format("%%%02X", byte);
+        } else {
+            encoded += c;
+        }
+    }
+    return encoded;
+}
+
+// The URL goes to the client as built; only the values placed into the query are encoded.
 std::string QueryUrl(const QuoteWindow& window, const Configuration& config, const std::string& instrument,
                      const std::string& tail) {
-    return config.ServiceUrl + "?data_notowania=" + window.shortDateText() +
-           "&nazwa_instrumentu=" + instrument + tail;
+    return config.ServiceUrl + "?data_notowania=" + QueryValue(window.shortDateText()) +
+           "&nazwa_instrumentu=" + QueryValue(instrument) + tail;
 }
 
 void SetCycleCaption(QuoteWindow& window) {

@@ -70,6 +70,14 @@ QIcon WindowIcon() {
     return QIcon(pixmap);
 }
 
+// The user's short date format. Without regional settings (the C locale of a fresh machine) it
+// is the ISO form: the C locale's own form, "8 Dec 2026", has blanks that do not belong in a query.
+QString ShortDateFormat() {
+    const QLocale locale = QLocale::system();
+    return locale.language() == QLocale::C ? QStringLiteral("yyyy-MM-dd")
+                                           : locale.dateFormat(QLocale::ShortFormat);
+}
+
 // Qt's long time format names the time zone; the user's long time format has the time of day only.
 QString LongTimeFormat() {
     const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
@@ -139,7 +147,7 @@ void TForm1::CreateControls() {
     RadioGroup2->SetItemIndex(0);
 
     DateTimePicker1 = new QDateEdit(this);
-    DateTimePicker1->setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
+    DateTimePicker1->setDisplayFormat(ShortDateFormat());
     DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->setGeometry(56, 152, 81, 21);
 
@@ -254,7 +262,7 @@ int TForm1::formatIndex() const {
 }
 
 std::string TForm1::shortDateText() const {
-    return FromQString(QLocale::system().toString(DateTimePicker1->date(), QLocale::ShortFormat));
+    return FromQString(QLocale::system().toString(DateTimePicker1->date(), ShortDateFormat()));
 }
 
 std::string TForm1::longTimeText() const {

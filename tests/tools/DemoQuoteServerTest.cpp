@@ -200,8 +200,8 @@ TEST_F(DemoQuoteServerTest, InstrumentsAndDatesGiveDifferentBars) {
 
 TEST_F(DemoQuoteServerTest, DateFormsOfTheUsersShortDateFormat) {
     const std::string expected = Body("2026-12-07", "W20", 900);
-    for (const std::string date : {"7 Dec 2026", "07.12.2026", "12/7/26", "December 7, 2026", "07-Dec-26",
-                                   "20261207", "7%20Dec%202026", "7+Dec+2026"}) {
+    for (const std::string date : {"7%20Dec%202026", "07.12.2026", "12/7/26", "December%207,%202026",
+                                   "07-Dec-26", "20261207", "7+Dec+2026"}) {
         HttpAnswer answer = Fetch(Get(QuoteTarget(date, "W20", 900)));
         EXPECT_EQ(answer.status, 200) << date << ": " << answer.body;
         EXPECT_EQ(answer.body, expected) << date;
@@ -335,7 +335,7 @@ TEST_F(DemoQuoteServerTest, RefusalsSayWhatIsWrongInOneLine) {
          bad, "time_period must be 300, 900 or 1800 seconds, not ''\r\n"},
         {Get(QuoteTarget("30.02.2026", "W20", 300)), bad,
          "unreadable date in data_notowania: '30.02.2026'\r\n"},
-        {Get(QuoteTarget("next Monday", "W20", 300)), bad,
+        {Get(QuoteTarget("next%20Monday", "W20", 300)), bad,
          "unreadable date in data_notowania: 'next Monday'\r\n"},
         {Get(QuoteTarget("", "W20", 300)), bad, "unreadable date in data_notowania: ''\r\n"},
         {Get("/"), notFound, "no such page: /\r\n"},
@@ -344,6 +344,18 @@ TEST_F(DemoQuoteServerTest, RefusalsSayWhatIsWrongInOneLine) {
         {"POST /quotes.php HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc", "HTTP/1.1 405 Method Not Allowed",
          "only GET and HEAD are answered here\r\n"},
         {"GARBAGE\r\n\r\n", bad, "malformed request line\r\n"},
+        // What real servers refuse: a blank or a control byte in the target, a blank too many.
+        {Get(QuoteTarget("8 Dec 2026", "W20", 300)), bad, "malformed request line\r\n"},
+        {Get(QuoteTarget("2026-12-08", "W\t20", 300)), bad, "malformed request line\r\n"},
+        {Get(QuoteTarget("2026-12-08",
+                         "W\x7f"
+                         "20",
+                         300)),
+         bad, "malformed request line\r\n"},
+        {"GET  /quotes.php HTTP/1.1\r\n\r\n", bad, "malformed request line\r\n"},
+        {"GET /quotes.php HTTP/1.1 \r\n\r\n", bad, "malformed request line\r\n"},
+        {" GET /quotes.php HTTP/1.1\r\n\r\n", bad, "malformed request line\r\n"},
+        {"get /quotes.php HTTP/1.1\r\n\r\n", bad, "malformed request line\r\n"},
         {"GET /quotes.php HTTP/2.0\r\n\r\n", "HTTP/1.1 505 HTTP Version Not Supported",
          "only HTTP/1.0 and HTTP/1.1 are spoken here\r\n"},
         {"GET / HTTP/1.1\r\nno colon here\r\n\r\n", bad, "malformed header line\r\n"},

@@ -42,7 +42,30 @@ std::vector<std::string> Lines(const std::string& head) {
     return lines;
 }
 
-// The tool sends its query unencoded; other clients may encode it, so both read the same.
+bool IsControlOrBlank(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= ' ' || byte == 0x7F;
+}
+
+// A request line of three words: a method of letters, a target and a version, one blank between
+// each; nothing may stand in front of the method or after the version.
+bool SplitRequestLine(const std::string& line, std::string& method, std::string& target,
+                      std::string& version) {
+    const std::size_t first = line.find(' ');
+    const std::size_t second = first == std::string::npos ? first : line.find(' ', first + 1);
+    if (second == std::string::npos)
+        return false;
+    method = line.substr(0, first);
+    target = line.substr(first + 1, second - first - 1);
+    version = line.substr(second + 1);
+    const auto clean = [](const std::string& word) {
+        return !word.empty() && std::none_of(word.begin(), word.end(), IsControlOrBlank);
+    };
+    return clean(method) && clean(target) && clean(version) &&
+           std::all_of(method.begin(), method.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+// Query values arrive percent-encoded ("+" for a blank in forms); they are read decoded.
 std::string Decode(const std::string& text) {
     std::string decoded;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -154,18 +177,15 @@ void QuoteConnection::Answer(const std::string& head) {
         Reply(400, "Bad Request", "malformed request line\r\n", false, false, false);
         return;
     }
-    // Method: the first word; version: the last word; target: everything between, since the tool
-    // sends its query unencoded and a date may contain blanks.
-    std::string requestLine = Trim(lines.front());
-    std::size_t firstBlank = requestLine.find(' ');
-    std::size_t lastBlank = requestLine.rfind(' ');
-    if (firstBlank == std::string::npos || firstBlank == lastBlank) {
+    // Exactly method, target and version between single blanks, and no blank or control byte in
+    // the target, as real servers demand: a client that sends more is refused with 400.
+    std::string method;
+    std::string target;
+    std::string version;
+    if (!SplitRequestLine(lines.front(), method, target, version)) {
         Reply(400, "Bad Request", "malformed request line\r\n", false, false, false);
         return;
     }
-    std::string method = requestLine.substr(0, firstBlank);
-    std::string target = Trim(requestLine.substr(firstBlank + 1, lastBlank - firstBlank - 1));
-    std::string version = requestLine.substr(lastBlank + 1);
     if (!version.starts_with("HTTP/")) {
         Reply(400, "Bad Request", "malformed request line\r\n", false, false, false);
         return;

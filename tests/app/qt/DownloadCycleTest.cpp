@@ -9,6 +9,7 @@
 #include "tests/app/qt/StartedForm.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopbackClient.h"
+#include "tests/support/NginxServer.h"
 #include "tests/support/ScriptedServer.h"
 
 using namespace w20;
@@ -237,6 +238,41 @@ private slots:
         QCOMPARE(SplitRequests(server.Received(0)).size(), std::size_t(2));
         QCOMPARE(started.File("vor5.txt"), MetaStockFile("5"));
         QVERIFY(started.timer()->isActive());
+    }
+
+    // The suite runs once without regional settings and once in Polish.
+    void theDateGoesInTheUsersShortDateForm() {
+        ScriptedServer server({BothAnswers(IndexBars("5"), FuturesBars("5"))});
+        CycleForm started(server.Url("/q.php"));
+        const bool polish = QLocale::system().language() == QLocale::Polish;
+        QVERIFY(polish || QLocale::system().language() == QLocale::C);
+        const std::string date = polish ? "26.09.2002" : "2002-09-26";
+        QCOMPARE(started.form->shortDateText(), date);
+        QCOMPARE(FromQString(started.form->findChild<QDateEdit*>("DateTimePicker1")->text()), date);
+        started.Start();
+        QVERIFY(
+            SplitRequests(server.Received(0)).at(0).starts_with("GET /q.php?data_notowania=" + date + "&"));
+    }
+
+    // A real server refuses a request line with a blank in its target; the cycle's queries pass,
+    // also for an instrument name that holds a blank.
+    void aWholeCycleIsAcceptedByARealServer() {
+        TempDir documents;
+        NginxServer nginx(documents.Path(),
+                          "location = /q.php { default_type text/plain; return 200 $bars; }\n",
+                          "map $arg_nazwa_instrumentu $bars {\n"
+                          "  WIG%2020 \"WIG20,5,$arg_data_notowania,093000,1.00,2.00,0.50,1.50,10\r\n\";\n"
+                          "  default \"FW20Z2,5,$arg_data_notowania,093000,3.00,4.00,2.50,3.50,20\r\n\";\n"
+                          "}\n");
+        StartedForm started(nginx.Url("/q.php") +
+                            "\r\nWIG 20\r\nFW20Z2\r\nFW20Z2\r\nWIG20\r\nnormal\r\n\r\n");
+        started.button()->click();
+        QVERIFY2(started.desktop.boxes.empty(),
+                 started.desktop.boxes.empty() ? "" : started.desktop.boxes[0].message.c_str());
+        const std::string date = started.form->shortDateText();
+        QCOMPARE(ReadFileBytes(started.dir.File("vor5.txt")),
+                 "W20[VOR],5," + date + ",093000,1.00,2.00,0.50,1.50,10\r\n" + "FW20[VOR],5," + date +
+                     ",093000,3.00,4.00,2.50,3.50,20\r\n");
     }
 
     void theDemoServiceServesAWholeCycle() {
