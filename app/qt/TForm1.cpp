@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateEdit>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
 #include <QLocale>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <mutex>
 
 #include "app/Desktop.h"
 #include "app/qt/Controls.h"
@@ -49,10 +51,15 @@ QFrame* MakeBevel(QWidget* parent, const char* name, QFrame::Shadow shadow, int 
 }
 
 // The designed face, 8 point (11 pixels high) for the window and 10 point (13 pixels) for the
-// button. Where the face is missing, a sans face of similar width keeps the captions in place.
+// button. Debian's fonts-wine has it with the designed metrics, outside the fonts the desktop
+// lists; without it, the nearest sans faces take its place (a little wider).
 QFont DesignFont(int pixelHeight) {
-    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arimo", "Nimbus Sans", "Helvetica",
-                                                 "DejaVu Sans Condensed", "DejaVu Sans"});
+    static std::once_flag registered;
+    std::call_once(registered, [] {
+        QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/ms_sans_serif.ttf"));
+        QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arimo", "Nimbus Sans", "Helvetica",
+                                                     "DejaVu Sans Condensed", "DejaVu Sans"});
+    });
     QFont font("MS Sans Serif");
     font.setPixelSize(pixelHeight);
     return font;

@@ -3,6 +3,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -173,6 +175,40 @@ private slots:
                 next = next->nextInFocusChain();
             QCOMPARE(next->objectName(), QString(name));
         }
+    }
+
+    // Every text shows whole in its designed rectangle, and no label runs into its neighbour.
+    void everyCaptionFitsItsRectangle() {
+        StartedForm started(FullData);
+        TForm1& form = *started.form;
+        form.show();  // the radio groups lay out their items when shown
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QRect client(0, 0, 440, 233);
+        for (QLabel* label : form.findChildren<QLabel*>()) {
+            const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
+            QVERIFY2(label->width() >= textWidth, qPrintable(label->objectName()));
+            QVERIFY2(client.contains(label->geometry()), qPrintable(label->objectName()));
+        }
+        QVERIFY(form.findChild<QLabel*>("Label2")->geometry().right() <
+                form.findChild<QLabel*>("Label10")->x());
+        QVERIFY(form.findChild<QLabel*>("Label6")->geometry().right() < client.right());
+        for (const char* name : {"RadioGroup1", "RadioGroup2"}) {
+            TRadioGroup* group = started.group(name);
+            QVERIFY(group->fontMetrics().horizontalAdvance(group->title()) + 16 <= group->width());
+            for (QRadioButton* item : group->findChildren<QRadioButton*>()) {
+                QStyleOptionButton option;
+                option.initFrom(item);
+                option.text = item->text();
+                const QRect text =
+                    item->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, item);
+                QVERIFY2(text.width() >= item->fontMetrics().horizontalAdvance(item->text()),
+                         qPrintable(item->text()));
+                QVERIFY2(QRect(QPoint(0, 0), group->size()).contains(item->geometry()),
+                         qPrintable(item->text()));
+            }
+        }
+        QPushButton* button = form.findChild<QPushButton*>("Button1");
+        QVERIFY(button->fontMetrics().horizontalAdvance(button->text()) + 8 <= button->width());
     }
 
     void linksOpenTheirAddresses() {
