@@ -26,7 +26,22 @@
 namespace w20 {
 namespace {
 
-constexpr int TimerPeriod = 60000;  // milliseconds
+constexpr int TimerPeriod = 60000;               // milliseconds
+constexpr int LabelFrame = 20;                   // milliseconds between two updates of Label3
+constexpr qint64 EventPassInterval = 1'000'000;  // nanoseconds
+
+// Line breaks as text() gives them: CR LF stays, a lone CR or a lone LF becomes CR LF.
+std::string WithCrLfLineBreaks(const std::string& bytes) {
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 32);
+    std::size_t start = 0;
+    for (std::size_t at = bytes.find_first_of("\r\n"); at != std::string::npos;
+         at = bytes.find_first_of("\r\n", start)) {
+        text.append(bytes, start, at - start).append("\r\n");
+        start = at + (bytes.compare(at, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return text.append(bytes, start);
+}
 
 // Labels size themselves to their caption.
 void SetCaption(QLabel* label, const std::string& caption) {
@@ -145,6 +160,7 @@ void TForm1::CreateControls() {
     RichEdit1->setGeometry(8, 48, 425, 57);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    connect(RichEdit1->document(), &QTextDocument::contentsChanged, this, [this] { reading_ = {}; });
 
     RadioGroup1 = new TRadioGroup("Dane", {"5-minutowe", "15-minutowe", "30-minutowe"}, 3, this);
     RadioGroup1->setGeometry(8, 112, 273, 33);
@@ -157,6 +173,14 @@ void TForm1::CreateControls() {
     DateTimePicker1->setDisplayFormat(ShortDateFormat());
     DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->setGeometry(56, 152, 81, 21);
+
+    label3Frame_ = new QTimer(this);
+    label3Frame_->setSingleShot(true);
+    label3Frame_->setInterval(LabelFrame);
+    connect(label3Frame_, &QTimer::timeout, this, [this] {
+        if (FromQString(Label3->text()) != lastFuturesLine_)
+            SetCaption(Label3, lastFuturesLine_);
+    });
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(TimerPeriod);
@@ -200,28 +224,58 @@ void TForm1::WireEvents() {
 // The editor keeps one block per line and ends it with one separator character, where text()
 // writes CR LF; the editor's own plain-text export would also turn no-break spaces into blanks.
 std::string TForm1::text() const {
+    if (pendingText_)
+        return WithCrLfLineBreaks(*pendingText_);
     const QString text = RichEdit1->document()->toRawText();
     return FromQString(QString(text).replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n")));
 }
 
-// The editor starts a new line at CR LF, at a lone LF and at a lone CR.
+// Building the editor's document is the costly part of a large text, and the rewriting rules set
+// the text several times in a row without showing it in between: the text waits until it is
+// shown or its lines are read, or until control returns to the event loop.
 void TForm1::setText(const std::string& bytes) {
-    RichEdit1->setPlainText(ToQString(bytes));
+    if (!pendingText_)
+        QMetaObject::invokeMethod(
+            this, [this] { ShowPendingText(); }, Qt::QueuedConnection);
+    pendingText_ = bytes;
+}
+
+// The editor starts a new line at CR LF, at a lone LF and at a lone CR.
+void TForm1::ShowPendingText() const {
+    if (!pendingText_)
+        return;
+    // A new text clears the undo history anyway; not recording its insertion saves time.
+    QTextDocument* document = RichEdit1->document();
+    document->setUndoRedoEnabled(false);
+    RichEdit1->setPlainText(ToQString(*pendingText_));
+    document->setUndoRedoEnabled(true);
+    pendingText_.reset();
 }
 
 int TForm1::lineCount() const {
-    const QTextDocument* document = RichEdit1->document();
-    return document->blockCount() - (document->lastBlock().length() == 1 ? 1 : 0);
+    ShowPendingText();
+    if (reading_.lineCount < 0) {
+        const QTextDocument* document = RichEdit1->document();
+        reading_.lineCount = document->blockCount() - (document->lastBlock().length() == 1 ? 1 : 0);
+    }
+    return reading_.lineCount;
 }
 
+// The writers read the lines in order: the next one is found from the last one read.
 std::string TForm1::line(int index) const {
     if (index < 0 || index >= lineCount())
         return {};
-    const QString text = RichEdit1->document()->findBlockByNumber(index).text();
-    return FromQString(text.left(static_cast<qsizetype>(MaxLineLength)));
+    if (reading_.lineIndex < 0 || index != reading_.lineIndex + 1) {
+        reading_.block = RichEdit1->document()->findBlockByNumber(index);
+    } else {
+        reading_.block = reading_.block.next();
+    }
+    reading_.lineIndex = index;
+    return FromQString(reading_.block.text().left(static_cast<qsizetype>(MaxLineLength)));
 }
 
 void TForm1::setCaret(int position) {
+    ShowPendingText();
     const QTextDocument* document = RichEdit1->document();
     int at = document->characterCount() - 1;  // past the end: the end
     int lineStart = 0;                        // where the block starts in text()
@@ -248,16 +302,33 @@ void TForm1::setCaption(const std::string& text) {
     setWindowTitle(ToQString(text));
 }
 
+// The writers set the line for every bar; the label shows the newest one at most once per
+// LabelFrame, so that drawing it does not cost more than writing the file.
 void TForm1::setLastFuturesLine(const std::string& text) {
-    SetCaption(Label3, text);
+    lastFuturesLine_ = text;
+    if (!label3Frame_->isActive()) {
+        SetCaption(Label3, lastFuturesLine_);
+        label3Frame_->start();
+    }
 }
 
 void TForm1::repaintNow() {
+    ShowPendingText();
     repaint();
 }
 
+// The writers ask for a pass at every line of a text that may have a hundred thousand. Events
+// posted inside the program (queued calls, repaints) are handled at every pass; asking the window
+// system for input and running timers costs more than writing a line, so that part runs once per
+// EventPassInterval at most, and input waits no longer than that.
 void TForm1::processEvents() {
+    ShowPendingText();
+    if (lastEventPass_.isValid() && lastEventPass_.nsecsElapsed() < EventPassInterval) {
+        QCoreApplication::sendPostedEvents();
+        return;
+    }
     QCoreApplication::processEvents();
+    lastEventPass_.start();
 }
 
 int TForm1::intervalIndex() const {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QTextBlock>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "app/Form1Controls.h"
@@ -56,6 +59,7 @@ public:
 private:
     void CreateControls();
     void WireEvents();
+    void ShowPendingText() const;
 
     Form1Handlers handlers_;
 
@@ -76,6 +80,19 @@ private:
     TRadioGroup* RadioGroup2 = nullptr;
     QDateEdit* DateTimePicker1 = nullptr;
     QTimer* Timer1 = nullptr;
+
+    // A text set but not yet put into RichEdit1's document.
+    mutable std::optional<std::string> pendingText_;
+    // The line count and the line read last, until RichEdit1's text changes.
+    struct Reading {
+        int lineCount = -1;
+        int lineIndex = -1;
+        QTextBlock block;
+    };
+    mutable Reading reading_;
+    std::string lastFuturesLine_;
+    QElapsedTimer lastEventPass_;
+    QTimer* label3Frame_ = nullptr;
 };
 
 }  // namespace w20

@@ -115,8 +115,9 @@ private slots:
         if (format == 0) {
             QCOMPARE(ListFolder(started.dir.Path()), "data.txt vor" + m + ".txt");
             QCOMPARE(started.File("vor" + m + ".txt"), MetaStockFile(m));
-            QCOMPARE(started.caption("Label3"),
-                     "FW20[VOR]," + m + ",20020926,093500,1241.00,1243.00,1240.00,1242.00,41");
+            // The label shows the newest line within a frame of the window's drawing.
+            QTRY_COMPARE(started.caption("Label3"),
+                         "FW20[VOR]," + m + ",20020926,093500,1241.00,1243.00,1240.00,1242.00,41");
         } else {
             QCOMPARE(ListFolder(started.dir.Path()), "data.txt fw20vor" + m + ".txt w20vor" + m + ".txt");
             QCOMPARE(started.File("w20vor" + m + ".txt"),
@@ -125,8 +126,8 @@ private slots:
             QCOMPARE(started.File("fw20vor" + m + ".txt"),
                      std::string("20020926,0930,1240.00,1242.00,1239.00,1241.00,35\r\n"
                                  "20020926,0935,1241.00,1243.00,1240.00,1242.00,41\r\n"));
-            QCOMPARE(started.caption("Label3"),
-                     "FW20[VOR]," + m + ",20020926,0935,1241.00,1243.00,1240.00,1242.00,41");
+            QTRY_COMPARE(started.caption("Label3"),
+                         "FW20[VOR]," + m + ",20020926,0935,1241.00,1243.00,1240.00,1242.00,41");
         }
     }
 
@@ -292,7 +293,7 @@ private slots:
         QVERIFY(metaStock.starts_with("W20[VOR],5,"));
         QVERIFY(ReadFileBytes(started.dir.File("w20vor5.txt")).size() > 96 * 30);
         QVERIFY(ReadFileBytes(started.dir.File("fw20vor5.txt")).size() > 96 * 30);
-        QVERIFY(started.caption("Label3").starts_with("FW20[VOR],5,"));
+        QTRY_VERIFY(started.caption("Label3").starts_with("FW20[VOR],5,"));
     }
 };
 
