@@ -74,6 +74,13 @@ TEST_F(CookieStore, DomainDecidesWhichHostsGetACookie) {
         {"a=1; path=/; domain=.0.0.1", "10.0.0.1", "", "10.0.0.1", false},
         {"a=1; path=/; domain=.2.3.4", "x.2.3.4", ".2.3.4:a=1", "1.2.3.4", false},
         {"a=1; path=/", "localhost", "localhost:a=1", "localhost", true},
+        // A public suffix would reach unrelated sites; the host may still set its own name.
+        {"a=1; path=/; domain=.com.pl", "shop.com.pl", "", "other.com.pl", false},
+        {"a=1; path=/; domain=com.pl", "com.pl", "com.pl:a=1", "com.pl", true},
+        {"a=1; path=/; domain=.shop.com.pl", "www.shop.com.pl", ".shop.com.pl:a=1", "x.shop.com.pl", true},
+        {"a=1; path=/; domain=.co.uk", "news.co.uk", "", "shop.co.uk", false},
+        {"a=1; path=/; domain=.site.ck", "www.site.ck", "", "other.site.ck", false},
+        {"a=1; path=/; domain=.www.ck", "a.www.ck", ".www.ck:a=1", "b.www.ck", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.setCookie) + " from " + c.from + " to " + c.requestHost);
