@@ -35,8 +35,27 @@ bool HoldsLineBreak(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos;
 }
 
-int TIdHeaderList::IndexOfName(std::string_view name) const {
+void TIdHeaderList::Add(std::string line) {
+    if (!IsContinuation(line))
+        starts_.push_back(lines_.size());
+    lines_.push_back(std::move(line));
+}
+
+void TIdHeaderList::Clear() {
+    lines_.clear();
+    starts_.clear();
+}
+
+void TIdHeaderList::IndexStarts() {
+    starts_.clear();
     for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (!IsContinuation(lines_[i]))
+            starts_.push_back(i);
+    }
+}
+
+int TIdHeaderList::IndexOfName(std::string_view name) const {
+    for (const std::size_t i : starts_) {
         if (NameMatches(lines_[i], name))
             return static_cast<int>(i);
     }
@@ -75,7 +94,7 @@ std::string TIdHeaderList::Values(std::string_view name) const {
 }
 
 void TIdHeaderList::Extract(std::string_view name, std::vector<std::string>& values) const {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
+    for (const std::size_t i : starts_) {
         if (NameMatches(lines_[i], name))
             values.push_back(ValueAt(i));
     }
@@ -89,8 +108,10 @@ void TIdHeaderList::SetValues(const std::string& name, const std::string& value)
     const auto at = [this](std::size_t index) { return lines_.begin() + static_cast<std::ptrdiff_t>(index); };
     const std::size_t index = found < 0 ? lines_.size() : static_cast<std::size_t>(found);
     if (value.empty()) {
-        if (found >= 0)
+        if (found >= 0) {
             lines_.erase(at(index), at(ContinuationEnd(index)));
+            IndexStarts();
+        }
         return;
     }
     if (found < 0) {
@@ -102,6 +123,7 @@ void TIdHeaderList::SetValues(const std::string& name, const std::string& value)
     lines_[index] = std::move(pieces.front());
     lines_.insert(at(index + 1), std::make_move_iterator(pieces.begin() + 1),
                   std::make_move_iterator(pieces.end()));
+    IndexStarts();
 }
 
 // Wraps a line longer than the fold length at the last blank, tab or comma of the value that lies
