@@ -31,9 +31,17 @@ std::u32string CodePoints(std::string_view text) {
     return points;
 }
 
-// Bootstring bias adaptation of the Punycode encoding.
+// The parameters of the Punycode encoding (Bootstring for host names).
+constexpr std::uint32_t Base = 36;
+constexpr std::uint32_t TMin = 1;
+constexpr std::uint32_t TMax = 26;
+constexpr std::uint32_t Skew = 38;
+constexpr std::uint32_t Damp = 700;
+constexpr std::uint32_t InitialBias = 72;
+constexpr char32_t InitialCode = 0x80;
+
+// The bias for the next code point, from the last delta.
 std::uint32_t Adapt(std::uint32_t delta, std::uint32_t points, bool first) {
-    constexpr std::uint32_t Base = 36, TMin = 1, TMax = 26, Skew = 38, Damp = 700;
     delta = first ? delta / Damp : delta / 2;
     delta += delta / points;
     std::uint32_t k = 0;
@@ -47,7 +55,7 @@ std::string AsciiLabel(std::string_view label) {
     const std::u32string input = CodePoints(label);
     std::string output;
     for (const char32_t c : input) {
-        if (c < 0x80)
+        if (c < InitialCode)
             output += static_cast<char>(c);
     }
     const std::uint32_t basic = static_cast<std::uint32_t>(output.size());
@@ -55,9 +63,11 @@ std::string AsciiLabel(std::string_view label) {
         return std::string(label);
     if (basic > 0)
         output += '-';
-    constexpr std::uint32_t Base = 36, TMin = 1, TMax = 26;
     const auto digit = [](std::uint32_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + d - 26); };
-    std::uint32_t n = 0x80, delta = 0, bias = 72, handled = basic;
+    char32_t n = InitialCode;
+    std::uint32_t delta = 0;
+    std::uint32_t bias = InitialBias;
+    std::uint32_t handled = basic;
     while (handled < input.size()) {
         char32_t next = U'\U0010FFFF';
         for (const char32_t c : input) {
