@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-tools/install-packages.sh cmake ninja-build g++ qt6-base-dev fonts-wine libgtest-dev libgmock-dev libbenchmark-dev
+tools/install-packages.sh cmake ninja-build g++ qt6-base-dev fonts-wine libgtest-dev libgmock-dev libbenchmark-dev \
+  publicsuffix
 
 if [[ ! -f build/build.ninja ]]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

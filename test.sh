@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 tools/install-packages.sh cmake ninja-build g++ clang clang-format libclang-rt-14-dev qt6-base-dev fonts-wine \
-  libgtest-dev libgmock-dev libbenchmark-dev tzdata nginx curl python3
+  libgtest-dev libgmock-dev libbenchmark-dev tzdata nginx curl python3 publicsuffix
 
 # Every tracked C++ file as clang-format writes it.
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror

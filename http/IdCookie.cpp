@@ -6,6 +6,7 @@
 #include "base/DateTime.h"
 #include "base/Strings.h"
 #include "http/InternetDate.h"
+#include "http/PublicSuffix.h"
 #include "net/AddressText.h"
 #include "net/IdException.h"
 
@@ -41,11 +42,6 @@ std::vector<std::string> SplitAttributes(const std::string& text) {
     if (start < text.size())
         parts.push_back(Trim(std::string_view(text).substr(start)));
     return parts;
-}
-
-// A domain attribute naming a whole top-level domain (".com") would reach every site under it.
-bool IsTopLevelDomain(const std::string& domain) {
-    return domain.size() > 1 && domain.front() == '.' && domain.find('.', 1) == std::string::npos;
 }
 
 // The latest moment the date helpers can still write and read back.
@@ -107,7 +103,9 @@ bool TIdNetscapeCookie::HasFlag(const Attributes& attributes, std::string_view n
 bool TIdNetscapeCookie::IsValidForHost(const std::string& host) const {
     if (IsDottedQuad(host))
         return domain_ == host;
-    if (IsTopLevelDomain(domain_))
+    // A cookie for a public suffix (".com", ".com.pl", "co.uk") would reach every site under
+    // it; only a host that has such a name itself may set one for its own name.
+    if (IsPublicSuffix(domain_) && !(IsHostNameText(host) && domain_ == host))
         return false;
     if (IsHostNameText(host))
         return IsHostNameText(domain_) ? domain_ == host : domain_ == DomainPart(host);

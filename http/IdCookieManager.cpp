@@ -27,9 +27,23 @@ bool DomainMatches(std::string_view host, std::string_view domain) {
            SameText(host.substr(host.size() - domain.size()), domain);
 }
 
-// Case-insensitive order of the paths; equal paths compare equal.
-bool PathLess(const std::string& a, const std::string& b) {
-    return UpperCase(a) < UpperCase(b);
+// The domain index entries that may hold cookies for `host`, in index order: the host and each
+// of its parent domains, with and without a leading dot (an address has no parent domains).
+std::vector<int> DomainsForHost(const TIdCookieDomains& domains, std::string_view host) {
+    std::vector<int> found;
+    for (std::size_t start = 0; start < host.size(); start = host.find('.', start) + 1) {
+        const std::string_view suffix = host.substr(start);
+        for (const std::string& domain : {std::string(suffix), "." + std::string(suffix)}) {
+            const int index = domains.IndexOf(domain);
+            if (index >= 0 && DomainMatches(host, domain))
+                found.push_back(index);
+        }
+        if (IsDottedQuad(host) || host.find('.', start) == std::string_view::npos)
+            break;
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    return found;
 }
 
 }  // namespace
@@ -75,15 +89,28 @@ void TIdCookieManager::Admit(std::unique_ptr<TIdCookieRFC2109> cookie, const std
         cookies_->StoreCookie(std::move(cookie));
 }
 
+void TIdCookieManager::AddResponseCookies(const TIdHeaderList& headers, const std::string& host) {
+    std::vector<std::string> cookies;
+    std::vector<std::string> cookies2;
+    headers.Extract("Set-cookie", cookies);
+    headers.Extract("Set-cookie2", cookies2);
+    int offered = 0;
+    for (std::size_t i = 0; i < cookies.size() && offered < MaxCookiesPerResponse; ++i, ++offered)
+        AddSetCookie(cookies[i], host);
+    for (std::size_t i = 0; i < cookies2.size() && offered < MaxCookiesPerResponse; ++i, ++offered)
+        AddSetCookie2(cookies2[i], host);
+}
+
 std::string TIdCookieManager::BuildCookieHeader(const TIdURI& uri, bool secure) {
     RemoveExpired();
-    // Sorted by path; a cookie goes in front of those with an equal path.
-    std::vector<const TIdCookieRFC2109*> matches;
+    struct Match {
+        std::string pathKey;  // upper-cased: paths order ignoring case
+        const TIdCookieRFC2109* cookie;
+    };
+    std::vector<Match> matches;
     TIdCookieLock lock(*cookies_, TIdAccessMode::AccessRead);
     const TIdCookieDomains& domains = lock.Domains();
-    for (int d = 0; d < domains.Count(); ++d) {
-        if (!DomainMatches(uri.Host(), domains.Domains(d)))
-            continue;
+    for (const int d : DomainsForHost(domains, uri.Host())) {
         const TIdCookieList& list = domains.Cookies(d);
         for (int i = list.Count() - 1; i >= 0; --i) {
             const TIdCookieRFC2109* cookie = list.Cookies(i);
@@ -92,18 +119,24 @@ std::string TIdCookieManager::BuildCookieHeader(const TIdURI& uri, bool secure) 
             }
             if ((cookie->Secure() && !secure) || cookie->Value().empty())
                 continue;
-            const auto at = std::lower_bound(matches.begin(), matches.end(), cookie,
-                                             [](const TIdCookieRFC2109* a, const TIdCookieRFC2109* b) {
-                                                 return PathLess(a->Path(), b->Path());
-                                             });
-            matches.insert(at, cookie);
+            matches.push_back({UpperCase(cookie->Path()), cookie});
         }
     }
+    std::stable_sort(matches.begin(), matches.end(),
+                     [](const Match& a, const Match& b) { return b.pathKey < a.pathKey; });
     std::string header;
-    for (auto it = matches.rbegin(); it != matches.rend(); ++it) {
-        if (!header.empty())
+    int sent = 0;
+    for (const Match& match : matches) {
+        if (sent == MaxCookiesPerRequest)
+            break;
+        const std::string pair = match.cookie->CookieName() + "=" + match.cookie->Value();
+        const std::size_t separator = header.empty() ? 0 : 2;
+        if (header.size() + separator + pair.size() > MaxCookieHeader)
+            continue;
+        if (separator != 0)
             header += "; ";
-        header += (*it)->CookieName() + "=" + (*it)->Value();
+        header += pair;
+        ++sent;
     }
     return header;
 }

@@ -6,6 +6,7 @@
 
 #include "http/IdCookie.h"
 #include "http/IdCookies.h"
+#include "http/IdHeaderList.h"
 #include "http/IdURI.h"
 #include "net/IdComponent.h"
 
@@ -16,6 +17,13 @@ namespace w20 {
 // client that refers to a store is told when it is destroyed.
 class TIdCookieManager : public TIdBaseComponent {
 public:
+    // Bounds that keep a hostile server from flooding the store and every later request: the
+    // values taken from one response, and the cookies and bytes of one "Cookie" value. What lies
+    // past them is dropped as silently as any refused cookie.
+    static constexpr int MaxCookiesPerResponse = 50;
+    static constexpr int MaxCookiesPerRequest = 150;
+    static constexpr std::size_t MaxCookieHeader = 8 * 1024;
+
     using TCookieCollectionEvent = std::function<void(TIdCookieManager* sender, TIdCookies& cookies)>;
     using TNewCookieEvent =
         std::function<void(TIdCookieManager* sender, TIdCookieRFC2109* cookie, bool& accept)>;
@@ -32,8 +40,13 @@ public:
     // as it was. A non-numeric "Port" entry of a "Set-cookie2" value raises EConvertError.
     void AddSetCookie(const std::string& value, const std::string& host);
     void AddSetCookie2(const std::string& value, const std::string& host);
+    // The cookies of one response's headers: the "Set-cookie" values in order, then the
+    // "Set-cookie2" values, the first MaxCookiesPerResponse of them.
+    void AddResponseCookies(const TIdHeaderList& headers, const std::string& host);
 
     // The "Cookie" value for a request to `uri` (its Host and Path); empty when nothing applies.
+    // Longer paths first, equal paths in the order found; at most MaxCookiesPerRequest cookies and
+    // MaxCookieHeader bytes, a cookie that would not fit being left out.
     std::string BuildCookieHeader(const TIdURI& uri, bool secure);
     void RemoveExpired();
 

@@ -17,7 +17,8 @@ bool ReadDecimal(const std::string& text, std::int64_t& value) {
     if (!ReadDigits(std::string_view(text).substr(hasSign ? 1 : 0), 10,
                     std::numeric_limits<std::int64_t>::max(), number))
         return false;
-    value = hasSign && text[0] == '-' ? -static_cast<std::int64_t>(number) : static_cast<std::int64_t>(number);
+    value =
+        hasSign && text[0] == '-' ? -static_cast<std::int64_t>(number) : static_cast<std::int64_t>(number);
     return true;
 }
 

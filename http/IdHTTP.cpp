@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "base/Convert.h"
 #include "base/Strings.h"
@@ -286,14 +285,7 @@ void TIdCustomHTTP::ProcessCookies() {
     }
     if (cookieManager_ == nullptr)
         return;
-    std::vector<std::string> cookies;
-    std::vector<std::string> cookies2;
-    response_.RawHeaders().Extract("Set-cookie", cookies);
-    response_.RawHeaders().Extract("Set-cookie2", cookies2);
-    for (const std::string& value : cookies)
-        cookieManager_->AddSetCookie(value, uri_.Host());
-    for (const std::string& value : cookies2)
-        cookieManager_->AddSetCookie2(value, uri_.Host());
+    cookieManager_->AddResponseCookies(response_.RawHeaders(), uri_.Host());
 }
 
 TIdHTTPNextStep TIdCustomHTTP::DecideNext() {

@@ -35,8 +35,27 @@ bool HoldsLineBreak(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos;
 }
 
-int TIdHeaderList::IndexOfName(std::string_view name) const {
+void TIdHeaderList::Add(std::string line) {
+    if (!IsContinuation(line))
+        starts_.push_back(lines_.size());
+    lines_.push_back(std::move(line));
+}
+
+void TIdHeaderList::Clear() {
+    lines_.clear();
+    starts_.clear();
+}
+
+void TIdHeaderList::IndexStarts() {
+    starts_.clear();
     for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (!IsContinuation(lines_[i]))
+            starts_.push_back(i);
+    }
+}
+
+int TIdHeaderList::IndexOfName(std::string_view name) const {
+    for (const std::size_t i : starts_) {
         if (NameMatches(lines_[i], name))
             return static_cast<int>(i);
     }
@@ -50,14 +69,23 @@ std::size_t TIdHeaderList::ContinuationEnd(std::size_t index) const {
     return end;
 }
 
+// Each piece is trimmed and joined on with one blank; blank pieces add nothing. The value grows
+// by appending, so a header folded over many lines reads in time linear in its size.
 std::string TIdHeaderList::ValueAt(std::size_t index) const {
     const std::string& line = lines_[index];
-    std::string value = line.substr(line.find(':') + 1);
-    if (unfoldLines_) {
-        for (std::size_t i = index + 1; i < ContinuationEnd(index); ++i)
-            value = Trim(value) + " " + Trim(lines_[i]);
+    std::string value = Trim(std::string_view(line).substr(line.find(':') + 1));
+    if (!unfoldLines_)
+        return value;
+    const std::size_t end = ContinuationEnd(index);
+    for (std::size_t i = index + 1; i < end; ++i) {
+        const std::string piece = Trim(lines_[i]);
+        if (piece.empty())
+            continue;
+        if (!value.empty())
+            value += ' ';
+        value += piece;
     }
-    return Trim(value);
+    return value;
 }
 
 std::string TIdHeaderList::Values(std::string_view name) const {
@@ -66,7 +94,7 @@ std::string TIdHeaderList::Values(std::string_view name) const {
 }
 
 void TIdHeaderList::Extract(std::string_view name, std::vector<std::string>& values) const {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
+    for (const std::size_t i : starts_) {
         if (NameMatches(lines_[i], name))
             values.push_back(ValueAt(i));
     }
@@ -80,8 +108,10 @@ void TIdHeaderList::SetValues(const std::string& name, const std::string& value)
     const auto at = [this](std::size_t index) { return lines_.begin() + static_cast<std::ptrdiff_t>(index); };
     const std::size_t index = found < 0 ? lines_.size() : static_cast<std::size_t>(found);
     if (value.empty()) {
-        if (found >= 0)
+        if (found >= 0) {
             lines_.erase(at(index), at(ContinuationEnd(index)));
+            IndexStarts();
+        }
         return;
     }
     if (found < 0) {
@@ -93,29 +123,34 @@ void TIdHeaderList::SetValues(const std::string& name, const std::string& value)
     lines_[index] = std::move(pieces.front());
     lines_.insert(at(index + 1), std::make_move_iterator(pieces.begin() + 1),
                   std::make_move_iterator(pieces.end()));
+    IndexStarts();
 }
 
 // Wraps a line longer than the fold length at the last blank, tab or comma of the value that lies
 // outside a double-quoted stretch and still lets the piece fit. Continuation pieces start with one blank
 // followed by text, so no piece is ever empty or blank (either would end a header block).
-// A line without such a place stays long.
+// A line without such a place stays long. The line is walked once, so a long value folds in time
+// linear in its size.
 std::vector<std::string> TIdHeaderList::Fold(const std::string& line, std::size_t valueStart) const {
     if (!foldLines_ || line.size() <= foldLength_)
         return {line};
     std::vector<std::string> pieces;
-    std::string rest = line;
-    while (rest.size() > foldLength_) {
-        const std::size_t contentStart = pieces.empty() ? valueStart : 1;
+    // The piece being cut is line[from, ...), behind one blank when it continues the line above.
+    std::size_t from = 0;
+    const auto lead = [&pieces] { return pieces.empty() ? std::size_t(0) : std::size_t(1); };
+    while (from < line.size() && lead() + line.size() - from > foldLength_) {
+        // The last index whose column in the piece is still within the fold length.
+        const std::size_t limit = from + foldLength_ - lead();
         std::size_t cut = std::string::npos;
         bool quoted = false;
         bool content = false;
-        for (std::size_t i = contentStart; i < rest.size() && i <= foldLength_; ++i) {
-            const char c = rest[i];
+        for (std::size_t i = pieces.empty() ? valueStart : from; i < line.size() && i <= limit; ++i) {
+            const char c = line[i];
             if (c == '"')
                 quoted = !quoted;
             if (!quoted && content && IsBlank(c)) {
                 cut = i;
-            } else if (!quoted && c == ',' && i < foldLength_) {
+            } else if (!quoted && c == ',' && i < limit) {
                 cut = i + 1;
             }
             if (!IsBlank(c))
@@ -123,14 +158,13 @@ std::vector<std::string> TIdHeaderList::Fold(const std::string& line, std::size_
         }
         if (cut == std::string::npos)
             break;
-        pieces.push_back(TrimBlanksRight(rest.substr(0, cut)));
-        std::size_t next = cut;
-        while (next < rest.size() && IsBlank(rest[next]))
-            ++next;
-        rest = next < rest.size() ? " " + rest.substr(next) : std::string();
+        pieces.push_back(
+            TrimBlanksRight((lead() == 0 ? std::string() : " ") + line.substr(from, cut - from)));
+        for (from = cut; from < line.size() && IsBlank(line[from]);)
+            ++from;
     }
-    if (!rest.empty())
-        pieces.push_back(pieces.empty() ? rest : TrimBlanksRight(rest));
+    if (from < line.size())
+        pieces.push_back(pieces.empty() ? line : TrimBlanksRight(" " + line.substr(from)));
     return pieces;
 }
 

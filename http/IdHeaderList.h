@@ -26,8 +26,8 @@ public:
     int Count() const { return static_cast<int>(lines_.size()); }
     const std::vector<std::string>& Lines() const { return lines_; }
     // A line as received, unchecked.
-    void Add(const std::string& line) { lines_.push_back(line); }
-    void Clear() { lines_.clear(); }
+    void Add(std::string line);
+    void Clear();
 
     // Index of the first line with this name, -1 when there is none.
     int IndexOfName(std::string_view name) const;
@@ -54,7 +54,13 @@ private:
     std::size_t ContinuationEnd(std::size_t index) const;
     std::vector<std::string> Fold(const std::string& line, std::size_t valueStart) const;
 
+    // Rebuilds starts_ after lines were inserted or deleted.
+    void IndexStarts();
+
     std::vector<std::string> lines_;
+    // The indexes of the lines that begin a header (all but continuation lines), in order. Lookups
+    // by name walk these alone, so a header folded over many lines costs them one step.
+    std::vector<std::size_t> starts_;
     bool unfoldLines_ = true;
     bool foldLines_ = true;
     std::size_t foldLength_;

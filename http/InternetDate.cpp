@@ -80,7 +80,8 @@ TDateTime ParseInternetDate(std::string& text) {
     const std::size_t hyphen = text.find('-');
     const std::size_t blank = text.find(' ');
     const std::string_view separator =
-        hyphen != std::string::npos && hyphen >= 1 && blank != std::string::npos && hyphen < blank ? "-" : " ";
+        hyphen != std::string::npos && hyphen >= 1 && blank != std::string::npos && hyphen < blank ? "-"
+                                                                                                   : " ";
 
     int day = 0;
     int month = 0;

@@ -1,7 +1,11 @@
 #include "quotes/DownloadCycle.h"
 
+#include <cstdint>
+#include <string>
+
 #include "base/Format.h"
 #include "http/IdHTTP.h"
+#include "http/IdHTTPExceptions.h"
 #include "quotes/ExportWriters.h"
 #include "quotes/RewritingRules.h"
 
@@ -33,6 +37,16 @@ std::string QueryUrl(const QuoteWindow& window, const Configuration& config, con
                      const std::string& tail) {
     return config.ServiceUrl + "?data_notowania=" + QueryValue(window.shortDateText()) +
            "&nazwa_instrumentu=" + QueryValue(instrument) + tail;
+}
+
+// The answer to one request. Past its redirect limit the client ends the call with an empty
+// body; exported, that would empty the files, so an answer that still redirects fails the cycle.
+std::string GetAnswer(TIdHTTP& http, const std::string& url) {
+    std::string body = http.Get(url);
+    const std::int32_t code = http.ResponseCode();
+    if ((code / 100 == 3 && code != 304) || !http.Response().Location().empty())
+        throw EIdHTTPProtocolException(code, http.ResponseText(), std::string());
+    return body;
 }
 
 void SetCycleCaption(QuoteWindow& window) {
@@ -68,8 +82,8 @@ void T1Execute(QuoteWindow& window, const Configuration& config, TIdHTTP& http) 
     std::string second;
     const std::string tail = IntervalTail(window.intervalIndex());
     if (!tail.empty()) {
-        first = http.Get(QueryUrl(window, config, config.FirstInstrument, tail));
-        second = http.Get(QueryUrl(window, config, config.SecondInstrument, tail));
+        first = GetAnswer(http, QueryUrl(window, config, config.FirstInstrument, tail));
+        second = GetAnswer(http, QueryUrl(window, config, config.SecondInstrument, tail));
     }
     window.setText(first + second);
 

@@ -74,6 +74,13 @@ TEST_F(CookieStore, DomainDecidesWhichHostsGetACookie) {
         {"a=1; path=/; domain=.0.0.1", "10.0.0.1", "", "10.0.0.1", false},
         {"a=1; path=/; domain=.2.3.4", "x.2.3.4", ".2.3.4:a=1", "1.2.3.4", false},
         {"a=1; path=/", "localhost", "localhost:a=1", "localhost", true},
+        // A public suffix would reach unrelated sites; the host may still set its own name.
+        {"a=1; path=/; domain=.com.pl", "shop.com.pl", "", "other.com.pl", false},
+        {"a=1; path=/; domain=com.pl", "com.pl", "com.pl:a=1", "com.pl", true},
+        {"a=1; path=/; domain=.shop.com.pl", "www.shop.com.pl", ".shop.com.pl:a=1", "x.shop.com.pl", true},
+        {"a=1; path=/; domain=.co.uk", "news.co.uk", "", "shop.co.uk", false},
+        {"a=1; path=/; domain=.site.ck", "www.site.ck", "", "other.site.ck", false},
+        {"a=1; path=/; domain=.www.ck", "a.www.ck", ".www.ck:a=1", "b.www.ck", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.setCookie) + " from " + c.from + " to " + c.requestHost);
@@ -201,6 +208,117 @@ TEST_F(CookieStore, BadPortListEndsTheCookieAndLeavesTheStore) {
     manager_.AddSetCookie("a=1; path=/", "h");
     EXPECT_THROW(manager_.AddSetCookie2("a=2; path=/; Port=\"80,eighty\"", "h"), EConvertError);
     EXPECT_EQ(Header(manager_, "http://h/"), "a=1");
+}
+
+// The cookie names of a "Cookie" value, in order.
+std::vector<std::string> Names(const std::string& header) {
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start < header.size();) {
+        const std::size_t end = std::min(header.find("; ", start), header.size());
+        names.push_back(header.substr(start, header.find('=', start) - start));
+        start = end + 2;
+    }
+    return names;
+}
+
+// Stores `count` cookies "<prefix><i>=1; path=/" with the given attributes, from `host`.
+void StoreMany(TIdCookieManager& manager, const std::string& host, const std::string& prefix, int count,
+               const std::string& attributes = "") {
+    for (int i = 0; i < count; ++i)
+        manager.AddSetCookie(prefix + std::to_string(i) + "=1; path=/" + attributes, host);
+}
+
+TEST_F(CookieStore, OneResponseOffersItsFirstFiftyValues) {
+    const struct {
+        int refused;  // leading "Set-cookie" values that fail the domain check
+        int setCookie;
+        int setCookie2;
+        int storedFirst;
+        int storedSecond;
+    } rows[] = {
+        {0, 10, 0, 10, 0}, {0, 60, 5, 50, 0}, {0, 45, 10, 45, 5}, {0, 0, 70, 0, 50}, {3, 60, 0, 47, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.setCookie) + " + " + std::to_string(row.setCookie2));
+        TIdHeaderList headers;
+        // "Set-cookie" values are offered first, wherever their lines stand.
+        for (int i = 0; i < row.setCookie2; ++i)
+            headers.Add("Set-Cookie2: b" + std::to_string(i) + "=1; path=/");
+        for (int i = 0; i < row.setCookie; ++i) {
+            headers.Add("Set-Cookie: a" + std::to_string(i) + "=1; path=/" +
+                        (i < row.refused ? "; domain=other.pl" : ""));
+        }
+        TIdCookieManager manager;
+        manager.AddResponseCookies(headers, "h");
+        const std::vector<std::string> names = Names(Header(manager, "http://h/"));
+        const auto count = [&names](char prefix) {
+            return std::count_if(names.begin(), names.end(),
+                                 [prefix](const std::string& name) { return name.front() == prefix; });
+        };
+        EXPECT_EQ(count('a'), row.storedFirst);
+        EXPECT_EQ(count('b'), row.storedSecond);
+        EXPECT_EQ(manager.CookieCollection().Count(), row.storedFirst + row.storedSecond);
+    }
+}
+
+TEST_F(CookieStore, OneRequestCarriesAtMost150CookiesIn8KiB) {
+    // Four domains that all reach a.b.c.pl, fifty cookies each.
+    StoreMany(manager_, "a.b.c.pl", "p", 50);
+    StoreMany(manager_, "a.b.c.pl", "q", 50, "; domain=.b.c.pl");
+    StoreMany(manager_, "b.c.pl", "r", 50);
+    StoreMany(manager_, "b.c.pl", "s", 50, "; domain=.c.pl");
+    EXPECT_EQ(manager_.CookieCollection().Count(), 200);
+    std::vector<std::string> expected;
+    for (const char prefix : {'p', 'q', 'r', 's'}) {
+        for (int i = 49; i >= 0 && expected.size() < 150; --i)
+            expected.push_back(prefix + std::to_string(i));
+    }
+    EXPECT_EQ(Names(Header(manager_, "http://a.b.c.pl/")), expected);
+
+    // A cookie that would pass the limit is left out; smaller ones after it still go.
+    TIdCookieManager manager;
+    manager.AddSetCookie("tiny=1; path=/", "h");
+    manager.AddSetCookie("big=" + std::string(9000, 'x') + "; path=/a/", "h");
+    for (int i = 0; i < 10; ++i)
+        manager.AddSetCookie("c" + std::to_string(i) + "=" + std::string(1000, 'v') + "; path=/", "h");
+    const std::string header = Header(manager, "http://h/a/");
+    EXPECT_LE(header.size(), TIdCookieManager::MaxCookieHeader);
+    EXPECT_EQ(Names(header),
+              (std::vector<std::string>{"c9", "c8", "c7", "c6", "c5", "c4", "c3", "c2", "tiny"}));
+}
+
+TEST_F(CookieStore, ADomainKeepsItsFiftyNewestCookies) {
+    StoreMany(manager_, "h", "c", 50);
+    manager_.AddSetCookie("c0=2; path=/", "h");  // set again: now the newest, in its old place
+    StoreMany(manager_, "h", "d", 2);
+    std::string expected = "h:c0=2";
+    for (int i = 3; i < 50; ++i)
+        expected += " h:c" + std::to_string(i) + "=1";
+    EXPECT_EQ(Stored(manager_), expected + " h:d0=1 h:d1=1");
+    EXPECT_EQ(manager_.CookieCollection().Count(), 50);
+    // Another domain has bounds of its own.
+    StoreMany(manager_, "x.h", "c", 3);
+    EXPECT_EQ(manager_.CookieCollection().Count(), 53);
+}
+
+TEST_F(CookieStore, TheStoreKeepsItsNewest3000Cookies) {
+    for (int host = 0; host <= 60; ++host)
+        StoreMany(manager_, "h" + std::to_string(host) + ".pl", "c", 50);
+    EXPECT_EQ(manager_.CookieCollection().Count(), TIdCookies::MaxCookies);
+    manager_.AddSetCookie("c0=2; path=/", "h1.pl");
+    StoreMany(manager_, "h61.pl", "c", 1);
+    EXPECT_EQ(manager_.CookieCollection().Count(), TIdCookies::MaxCookies);
+    TIdCookieLock lock(manager_.CookieCollection(), TIdAccessMode::AccessRead);
+    const TIdCookieDomains& domains = lock.Domains();
+    ASSERT_EQ(domains.Count(), 62);  // domains keep their place, emptied or not
+    EXPECT_EQ(domains.Domains(0), "h0.pl");
+    EXPECT_EQ(domains.Cookies(0).Count(), 0);
+    // The oldest went: h1.pl's c1, not c0, which was set again.
+    const TIdCookieList& h1 = domains.Cookies(1);
+    ASSERT_EQ(h1.Count(), 49);
+    EXPECT_EQ(h1.Names(0), "c0");
+    EXPECT_EQ(h1.Names(1), "c2");
+    EXPECT_EQ(domains.Cookies(61).Count(), 1);
 }
 
 TEST(CookieManagerEvents, CreateNewCookieAndDestroy) {

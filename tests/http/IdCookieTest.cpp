@@ -141,10 +141,12 @@ TEST(TIdCookie, DomainCheckAgainstTheRequestHost) {
         {"localhost", "localhost", true},
         {"localhost", ".localhost", false},
         {".b.c", ".B.C", true},
-        // A whole top-level domain would reach every site under it.
+        // A public suffix would reach every site under it; the host may set its own name.
         {"a.com", ".com", false},
         {".com", ".COM", false},
         {"a.b.com", ".b.com", true},
+        {"shop.com.pl", ".com.pl", false},
+        {"com.pl", "com.pl", true},
     };
     for (const auto& c : cases) {
         TIdCookieRFC2109 cookie;

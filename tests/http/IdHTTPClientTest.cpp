@@ -168,6 +168,22 @@ TEST(IdHTTPClient, CookiesFromEveryHeaderBlockGoWithTheNextRequests) {
                                         GetRequest("/c", host, {"Cookie: t=2; s=1"})}));
 }
 
+TEST(IdHTTPClient, OneResponseSetsAtMostFiftyCookies) {
+    std::vector<std::string> headers{"Content-Length: 1"};
+    std::string expected;
+    for (int i = 0; i < 60; ++i) {
+        headers.push_back("Set-Cookie: c" + std::to_string(i) + "=1; path=/");
+        if (i < 50)
+            expected = "c" + std::to_string(i) + "=1" + (expected.empty() ? "" : "; ") + expected;
+    }
+    ScriptedServer server({Answers({HttpResponse("HTTP/1.1 200 OK", headers, "a"), HttpOk("b")})});
+    Client http;
+    http.Get(server.Url("/a"));
+    EXPECT_EQ(http.Get(server.Url("/b")), "b");
+    EXPECT_EQ(test::SplitRequests(server.Received(0)).back(),
+              GetRequest("/b", HostOf(server), {"Cookie: " + expected}));
+}
+
 TEST(IdHTTPClient, NoStoreWithoutAllowCookies) {
     ScriptedServer server({Answers({HttpOk("a", {"Set-Cookie: s=1"}), HttpOk("b")})});
     Client http;

@@ -31,6 +31,12 @@ TEST(TIdHeaderList, ReadsValuesByNameIgnoringCase) {
         "X-Long: later",
         "Set-Cookie: a=1;",
         "  path=/",
+        "X-Blank: a",
+        "   ",
+        "\t b  c \t",
+        "X-Late:",
+        " ",
+        " b",
     });
     const struct {
         const char* name;
@@ -44,6 +50,8 @@ TEST(TIdHeaderList, ReadsValuesByNameIgnoringCase) {
         {"X-Empty", ""},
         {"X-Long", "first second third"},
         {"Set-Cookie", "a=1; path=/"},
+        {"X-Blank", "a b  c"},  // blank continuation lines add nothing
+        {"X-Late", "b"},
         {"Missing", ""},
     };
     for (const auto& c : cases)
@@ -127,6 +135,25 @@ TEST(TIdHeaderList, FoldedValuesReadBack) {
     // Writing a shorter value again removes the old continuation lines.
     list.SetValues("Words", "short");
     EXPECT_EQ(list.Lines(), (Lines{"Words: short", "Next: x"}));
+}
+
+TEST(TIdHeaderList, LongValuesFoldAndReadBackWhole) {
+    std::string value;
+    for (int i = 0; i < 20000; ++i)
+        value += (i == 0       ? ""
+                  : i % 7 == 0 ? ", "
+                               : " ") +
+                 std::to_string(i) + (i % 11 == 0 ? "\"a, b\"" : "");
+    TIdHeaderList written(78);
+    written.SetValues("X-Long", value);
+    ASSERT_GT(written.Count(), 1000);
+    TIdHeaderList received;
+    for (const std::string& line : written.Lines()) {
+        EXPECT_LE(line.size(), 78u) << line;
+        EXPECT_NE(line.back(), ' ') << line;
+        received.Add(line);
+    }
+    EXPECT_EQ(received.Values("X-Long"), value);
 }
 
 TEST(TIdHeaderList, RefusesLineBreaksAndNul) {
