@@ -26,13 +26,20 @@ std::string DirectoryOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Export files are often links into the charting program's folder: write through the link.
+// Export files are often links into the charting program's folder: write through the link, also
+// when its target does not exist yet, so that the link stays a link. Relative targets count from
+// the link's folder.
 std::string ResolveLink(const std::string& name) {
-    struct stat info {};
-    if (lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return name;
-    char resolved[PATH_MAX];
-    return realpath(name.c_str(), resolved) != nullptr ? std::string(resolved) : name;
+    std::string path = name;
+    for (int depth = 0; depth < 40; ++depth) {
+        char target[PATH_MAX];
+        const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+        if (length < 0)
+            return path;
+        const std::string text(target, static_cast<std::size_t>(length));
+        path = text.front() == '/' ? text : DirectoryOf(path) + text;
+    }
+    return path;  // a loop of links: the open below reports it
 }
 
 std::string RandomSuffix() {
@@ -176,20 +183,35 @@ void TextFileReader::Close() {
 
 TextFileWriter::TextFileWriter(const std::string& name) : target_(ResolveLink(name)) {
     // A target that may not be written stays refused, as when it was overwritten in place.
+    // Another name of the same file (a hard link) must see the new lines: such a file is
+    // rewritten in place.
     const int probe = open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    struct stat info {};
     if (probe >= 0) {
+        inPlace_ = fstat(probe, &info) == 0 && info.st_nlink > 1;
         close(probe);
     } else if (errno != ENOENT) {
         RaiseErrno();
     }
     const std::string base = target_.substr(DirectoryOf(target_).size());
-    for (int attempt = 0; fd_ < 0; ++attempt) {
+    for (int attempt = 0; fd_ < 0 && !inPlace_; ++attempt) {
         temporary_ = DirectoryOf(target_) + "." + base + "." + RandomSuffix() + ".tmp";
         fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && (errno != EEXIST || attempt == 8)) {
-            temporary_.clear();
-            RaiseErrno();
+        if (fd_ >= 0)
+            break;
+        const int error = errno;
+        temporary_.clear();
+        // A folder that takes no new file still lets a writable file be rewritten in place.
+        if (error == EACCES || error == EPERM || error == EROFS) {
+            inPlace_ = true;
+        } else if (error != EEXIST || attempt == 8) {
+            throw EInOutError(IoErrorCodeFromErrno(error));
         }
+    }
+    if (inPlace_) {
+        fd_ = open(target_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0)
+            RaiseErrno();
     }
 }
 
@@ -202,7 +224,8 @@ void TextFileWriter::WriteLine(std::string_view line) {
         throw EInOutError(103);  // "file not open"
     pending_.append(line);
     pending_.append("\r\n");
-    if (pending_.size() >= BlockSize)
+    // In place, the old content stays untouched until Close.
+    if (pending_.size() >= BlockSize && !inPlace_)
         Flush();
 }
 
@@ -225,16 +248,21 @@ void TextFileWriter::Flush() {
 void TextFileWriter::Close() {
     if (fd_ < 0)
         throw EInOutError(103);
+    if (inPlace_ && ftruncate(fd_, 0) != 0) {
+        const int error = errno;
+        Discard();
+        throw EInOutError(IoErrorCodeFromErrno(error));
+    }
     Flush();
     struct stat old {};
-    if (stat(target_.c_str(), &old) == 0)
+    if (!inPlace_ && stat(target_.c_str(), &old) == 0)
         fchmod(fd_, old.st_mode & 07777);
     const int fd = fd_;
     fd_ = -1;
     int error = fsync(fd) == 0 ? 0 : errno;
     if (close(fd) != 0 && error == 0)
         error = errno;
-    if (error == 0 && rename(temporary_.c_str(), target_.c_str()) != 0)
+    if (error == 0 && !inPlace_ && rename(temporary_.c_str(), target_.c_str()) != 0)
         error = errno;
     if (error != 0) {
         Discard();

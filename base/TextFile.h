@@ -49,7 +49,9 @@ private:
 
 // Writes a file anew, every line followed by CR LF. The lines go to a temporary file beside the
 // target, which replaces the target only when Close succeeds: a failed or abandoned write leaves
-// the previous file exactly as it was, and no temporary file behind.
+// the previous file exactly as it was, and no temporary file behind. Links are written through.
+// A file with other names (hard links), or in a folder that takes no new file, is rewritten in
+// place at Close instead, so that an abandoned write still leaves it as it was.
 class TextFileWriter {
 public:
     explicit TextFileWriter(const std::string& name);
@@ -67,6 +69,7 @@ private:
     std::string target_;
     std::string temporary_;
     int fd_ = -1;
+    bool inPlace_ = false;
     std::string pending_;
 };
 

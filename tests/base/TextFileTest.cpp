@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <functional>
 
 #include <vector>
 
@@ -171,6 +172,75 @@ TEST(TextFileWriter, WritesThroughALink) {
     EXPECT_EQ(test::ListFolder(dir.File("charts")), "vor5.txt");
 }
 
+// Where the file cannot be replaced by a new one, the same file is rewritten: the names that
+// lead to it all show the new lines.
+TEST(TextFileWriter, RewritesInPlaceWhereReplacingWouldLoseTheFile) {
+    const struct {
+        const char* name;
+        std::function<void(const TempDir&)> prepare;
+        const char* written;     // the name the writer is given
+        const char* seen;        // another way to the same file
+        const char* folder;      // the folder that must hold no temporary file
+        std::string folderList;  // its names afterwards
+    } cases[] = {
+        {"a writable file in a folder that takes no new file",
+         [](const TempDir& dir) {
+             mkdir(dir.File("ro").c_str(), 0755);
+             WriteFileBytes(dir.File("ro/vor5.txt"), "old\r\n");
+             chmod(dir.File("ro/vor5.txt").c_str(), 0666);
+             chmod(dir.File("ro").c_str(), 0555);
+         },
+         "ro/vor5.txt", "ro/vor5.txt", "ro", "vor5.txt"},
+        {"a file with a second name",
+         [](const TempDir& dir) {
+             WriteFileBytes(dir.File("vor5.txt"), "old\r\n");
+             chmod(dir.File("vor5.txt").c_str(), 0666);
+             ASSERT_EQ(link(dir.File("vor5.txt").c_str(), dir.File("charts.txt").c_str()), 0);
+         },
+         "vor5.txt", "charts.txt", ".", "charts.txt vor5.txt"},
+        {"a link whose file does not exist yet",
+         [](const TempDir& dir) {
+             mkdir(dir.File("charts").c_str(), 0777);
+             chmod(dir.File("charts").c_str(), 0777);
+             ASSERT_EQ(symlink("charts/vor5.txt", dir.File("vor5.txt").c_str()), 0);
+         },
+         "vor5.txt", "charts/vor5.txt", "charts", "vor5.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        c.prepare(dir);
+        const bool wasLink = test::IsSymbolicLink(dir.File(c.written));
+        {
+            test::ScopedUnprivileged unprivileged;
+            {
+                TextFileWriter abandoned(dir.File(c.written));
+                abandoned.WriteLine("lost");
+            }
+            TextFileWriter writer(dir.File(c.written));
+            writer.WriteLine(std::string(70000, 'n'));  // more than a block
+            writer.WriteLine("new");
+            writer.Close();
+        }
+        EXPECT_EQ(ReadFileBytes(dir.File(c.seen)), std::string(70000, 'n') + "\r\nnew\r\n");
+        EXPECT_EQ(ReadFileBytes(dir.File(c.written)), ReadFileBytes(dir.File(c.seen)));
+        EXPECT_EQ(test::IsSymbolicLink(dir.File(c.written)), wasLink);
+        EXPECT_EQ(test::ListFolder(dir.File(c.folder)), c.folderList);
+    }
+}
+
+TEST(TextFileWriter, AnAbandonedRewriteInPlaceKeepsTheOldLines) {
+    TempDir dir;
+    WriteFileBytes(dir.File("vor5.txt"), "old\r\n");
+    ASSERT_EQ(link(dir.File("vor5.txt").c_str(), dir.File("charts.txt").c_str()), 0);
+    {
+        TextFileWriter writer(dir.File("vor5.txt"));
+        writer.WriteLine(std::string(200000, 'n'));
+    }
+    EXPECT_EQ(ReadFileBytes(dir.File("charts.txt")), "old\r\n");
+    EXPECT_EQ(test::ListFolder(dir.Path()), "charts.txt vor5.txt");
+}
+
 int CreateFailureCode(const std::string& path) {
     try {
         TextFileWriter writer(path);
@@ -186,6 +256,7 @@ TEST(TextFileWriter, RefusedFilesLeaveEverythingAsItWas) {
     TempDir dir;
     mkdir(dir.File("ro").c_str(), 0755);
     WriteFileBytes(dir.File("ro/vor5.txt"), "old\r\n");
+    chmod(dir.File("ro/vor5.txt").c_str(), 0444);
     chmod(dir.File("ro").c_str(), 0555);
     WriteFileBytes(dir.File("locked.txt"), "kept");
     chmod(dir.File("locked.txt").c_str(), 0444);

@@ -430,21 +430,24 @@ struct FailureCase {
 TEST(ExportWriters, AFailedFileKeepsTheOldOneAndEndsTheWriting) {
     const std::string oneIndexLine = Lines({"20020926,0935,1235.00,1237.00,1234.50,1236.00,900"});
     const FailureCase cases[] = {
-        {"MetaStock into a read-only folder",
+        {"MetaStock: a read-only file in a read-only folder",
          Format::MetaStock,
          [](const TempDir& dir) {
              WriteFileBytes(dir.File("vor5.txt"), "old\r\n");
+             chmod(dir.File("vor5.txt").c_str(), 0444);
              chmod(dir.Path().c_str(), 0555);
          },
          true,
          0,
          "File access denied",
          {{"vor5.txt", "old\r\n"}}},
-        {"Omega into a read-only folder",
+        {"Omega: read-only files in a read-only folder",
          Format::Omega,
          [](const TempDir& dir) {
              WriteFileBytes(dir.File("w20vor5.txt"), "i\r\n");
              WriteFileBytes(dir.File("fw20vor5.txt"), "f\r\n");
+             chmod(dir.File("w20vor5.txt").c_str(), 0444);
+             chmod(dir.File("fw20vor5.txt").c_str(), 0444);
              chmod(dir.Path().c_str(), 0555);
          },
          true,

@@ -77,6 +77,11 @@ bool FileExists(const std::string& path) {
     return fs::exists(fs::symlink_status(path, ignored));
 }
 
+bool IsSymbolicLink(const std::string& path) {
+    std::error_code ignored;
+    return fs::is_symlink(fs::symlink_status(path, ignored));
+}
+
 std::string ListFolder(const std::string& path) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(path))

@@ -47,6 +47,7 @@ private:
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+bool IsSymbolicLink(const std::string& path);
 // Names in a folder, without "." and "..", sorted.
 std::string ListFolder(const std::string& path);
 
