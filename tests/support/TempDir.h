@@ -32,7 +32,7 @@ private:
 };
 
 // Runs file operations as an ordinary user for the scope, so that permission tests also hold
-// when the suite runs as root (CI does). Without root it changes nothing.
+// when the suite runs as root (CI does). Without root it changes nothing. POSIX only.
 class ScopedUnprivileged {
 public:
     ScopedUnprivileged();
