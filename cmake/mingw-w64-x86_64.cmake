@@ -14,6 +14,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# GCC checks printf formats on this target against the Microsoft runtime's forms, yet the C++
+# runtime formats with mingw's own printf, which takes the standard forms (%zu, %lld). The native
+# builds check the formats.
+set(CMAKE_CXX_FLAGS_INIT "-Wno-format")
+
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Debian installs the 64-bit loader outside PATH.

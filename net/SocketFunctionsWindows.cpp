@@ -400,10 +400,13 @@ std::int32_t Poll(SocketPollEntry* entries, std::int32_t count, std::int32_t tim
         return -1;
     std::int32_t found = 0;
     for (std::int32_t i = 0; i < count; ++i) {
+        // A socket may stand in several entries: each takes only the conditions it asked for.
         const TSocket socket = entries[i].socket;
-        entries[i].found = static_cast<std::uint16_t>((InSet(read, socket) ? pollReadable : 0) |
-                                                      (InSet(write, socket) ? pollWritable : 0) |
-                                                      (InSet(except, socket) ? pollPriority : 0));
+        const std::uint16_t events = entries[i].events;
+        entries[i].found =
+            static_cast<std::uint16_t>(((events & pollReadable) && InSet(read, socket) ? pollReadable : 0) |
+                                       ((events & pollWritable) && InSet(write, socket) ? pollWritable : 0) |
+                                       ((events & pollPriority) && InSet(except, socket) ? pollPriority : 0));
         found += entries[i].found != 0 ? 1 : 0;
     }
     return found;

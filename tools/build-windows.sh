@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs into build-windows/ with mingw-w64 and prepares the wine prefix
-# their tests run in. Installs what is missing first.
+# their tests run in (ctest --test-dir build-windows runs them). Installs what is missing first.
+# The core libraries and their test programs are built now; the window program w20fw20.exe
+# joins them with the Win32 front end, and its path is then the last line printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,8 +28,14 @@ cmake --build "$build" -j "$(nproc)"
 prefix="$PWD/$build/wine-prefix"
 if [[ ! -f "$prefix/system.reg" ]]; then
   echo "Creating the wine prefix $prefix ..."
-  env WINEPREFIX="$prefix" WINEDEBUG=-all LANG=pl_PL.UTF-8 /usr/lib/wine/wine64 wineboot --init
+  env WINEPREFIX="$prefix" WINEDEBUG=-all LANG=pl_PL.UTF-8 /usr/lib/wine/wine64 wineboot --init 2>/dev/null
   env WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w
   # Debian's wine does not find its own fonts by itself.
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+fi
+
+# The window program, once the Win32 front end builds it.
+exe="$PWD/$build/app/w20fw20.exe"
+if [[ -f "$exe" ]]; then
+  echo "$exe"
 fi

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/DateTime.h"
+#include "base/Format.h"
 #include "base/Platform.h"
 #include "base/TextFile.h"
 #include "tests/support/TempDir.h"
@@ -81,6 +82,11 @@ TEST(WindowsFiles, AFileWithASecondNameIsRewrittenInPlace) {
     writer.WriteLine("new");
     writer.Close();
     EXPECT_EQ(ReadFileBytes(dir.File("charts.txt")), "new\r\n");
+}
+
+// Messages are formatted with the standard forms, not the Microsoft runtime's.
+TEST(WindowsRuntime, FormatsTheStandardForms) {
+    EXPECT_EQ(Format("%zu of %lld, %s", std::size_t{7}, 8LL, "x"), "7 of 8, x");
 }
 
 // The offset follows the system's zone and the state it reports (the tests run in Warsaw's zone).
