@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting, builds without a warning and runs every test:
 # first the normal build, then the core libraries again under AddressSanitizer +
-# UndefinedBehaviorSanitizer (with clang), together with the bounded fuzz smoke runs.
+# UndefinedBehaviorSanitizer (with clang), together with the bounded fuzz smoke runs, and last the
+# Windows build of the core libraries with its tests under wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -22,3 +23,6 @@ cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=c
 cmake --build build-san -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-san --output-on-failure -j "$jobs" --timeout 600
+
+tools/build-windows.sh
+ctest --test-dir build-windows --output-on-failure -j "$jobs" --timeout 600

@@ -1,9 +1,9 @@
 #include "base/DateTime.h"
 
-#include <chrono>
 #include <cmath>
 
 #include "base/Exception.h"
+#include "base/Platform.h"
 
 namespace w20 {
 namespace {
@@ -118,26 +118,30 @@ std::int64_t DateTimeToUnix(TDateTime value) {
 }
 
 TDateTime LocalDateTime(std::time_t moment) {
-    std::tm local{};
-    if (localtime_r(&moment, &local) == nullptr)
+    long secondsEast = 0;
+    if (!platform::LocalOffsetSeconds(moment, secondsEast))
         return UnixToDateTime(moment);
-    return UnixToDateTime(static_cast<std::int64_t>(moment) + local.tm_gmtoff);
+    return UnixToDateTime(static_cast<std::int64_t>(moment) + secondsEast);
 }
 
 bool LocalUtcOffset(std::time_t moment, long& secondsEast) {
-    std::tm local{};
-    if (localtime_r(&moment, &local) == nullptr)
-        return false;
-    secondsEast = local.tm_gmtoff;
-    return true;
+    return platform::LocalOffsetSeconds(moment, secondsEast);
+}
+
+long SecondsEastOfBias(const TTimeZoneBias& zone) {
+    long minutes = zone.Bias;
+    if (zone.State == zsStandard)
+        minutes += zone.StandardBias;
+    else if (zone.State == zsDaylight)
+        minutes += zone.DaylightBias;
+    return -minutes * 60;
 }
 
 TDateTime Now() {
-    using namespace std::chrono;
-    const auto since = system_clock::now().time_since_epoch();
-    const std::time_t seconds = duration_cast<std::chrono::seconds>(since).count();
-    const auto millis = duration_cast<milliseconds>(since).count() % 1000;
-    return LocalDateTime(seconds) + static_cast<double>(millis) / MSecsPerDay;
+    const platform::ClockReading clock = platform::ReadLocalClock();
+    // A leap second reads as the last second of its minute.
+    return EncodeDate(clock.year, clock.month, clock.day) +
+           EncodeTime(clock.hour, clock.minute, clock.second > 59 ? 59 : clock.second, clock.millisecond);
 }
 
 TDateTime Date() {

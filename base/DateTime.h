@@ -4,7 +4,8 @@
 #include <ctime>
 
 // Date-time values of the runtime: days since 1899-12-30 as a double, the fraction being the time
-// of day. The current time is always local time; the C library's zone data (TZ) decides it.
+// of day. The current time is always local time, as the system's zone settings give it (TZ and
+// the C library on POSIX, the zone information of the system on Windows).
 namespace w20 {
 
 using TDateTime = double;
@@ -44,8 +45,22 @@ std::int64_t DateTimeToUnix(TDateTime value);
 
 // The wall-clock time of `moment` in the local zone.
 TDateTime LocalDateTime(std::time_t moment);
-// Seconds east of UTC in effect at `moment`; false when the zone data cannot tell.
+// Seconds east of UTC in effect at `moment`; false when the zone data cannot tell. Windows tells
+// the state of its zone now, whatever the moment.
 bool LocalUtcOffset(std::time_t moment, long& secondsEast);
+
+// A time zone as Windows describes it: minutes from local time to UTC (UTC = local + bias), the
+// minutes added in standard and in daylight time, and which of them is in effect.
+enum TZoneState { zsUnknown, zsStandard, zsDaylight };
+struct TTimeZoneBias {
+    long Bias;
+    long StandardBias;
+    long DaylightBias;
+    TZoneState State;
+};
+// The offset east of UTC in seconds: the zone bias plus the bias of the state in effect (the zone
+// bias alone when the state is unknown), with the sign turned.
+long SecondsEastOfBias(const TTimeZoneBias& zone);
 
 TDateTime Now();
 TDateTime Date();

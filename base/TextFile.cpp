@@ -1,38 +1,21 @@
 #include "base/TextFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <random>
 
 #include "base/Format.h"
+#include "base/Platform.h"
 
 namespace w20 {
 namespace {
 
 constexpr std::size_t BlockSize = 64 * 1024;
 constexpr char CtrlZ = '\x1a';
+constexpr int FileExists = 80;
+constexpr int AccessDenied = 5;
 
-[[noreturn]] void RaiseErrno() {
-    throw EInOutError(IoErrorCodeFromErrno(errno));
-}
-
-std::string DirectoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// Export files are often links into the charting program's folder: write through the link.
-std::string ResolveLink(const std::string& name) {
-    struct stat info {};
-    if (lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return name;
-    char resolved[PATH_MAX];
-    return realpath(name.c_str(), resolved) != nullptr ? std::string(resolved) : name;
+void Check(int code) {
+    if (code != 0)
+        throw EInOutError(code);
 }
 
 std::string RandomSuffix() {
@@ -63,60 +46,15 @@ std::string IoErrorMessage(int code) {
     }
 }
 
-int IoErrorCodeFromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-            return 2;
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
-        case EINVAL:
-            return 3;
-        case EMFILE:
-        case ENFILE:
-            return 4;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-        case ETXTBSY:
-            return 5;
-        case EBADF:
-            return 6;
-        case ENOMEM:
-            return 8;
-        case EXDEV:
-            return 17;
-        case EBUSY:
-            return 32;
-        case EEXIST:
-            return 80;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return 101;
-        default:
-            return 1117;  // the platform's generic device I/O error
-    }
-}
-
 EInOutError::EInOutError(int code) : Exception(IoErrorMessage(code)), code_(code) {}
 
 TextFileReader::TextFileReader(const std::string& name) {
-    fd_ = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0)
-        RaiseErrno();
-    struct stat info {};
-    if (fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
-        close(fd_);
-        fd_ = -1;
-        throw EInOutError(IoErrorCodeFromErrno(EISDIR));
-    }
+    Check(platform::OpenToRead(name, file_));
 }
 
 TextFileReader::~TextFileReader() {
-    if (fd_ >= 0)
-        close(fd_);
+    if (file_ != platform::NoFile)
+        platform::CloseFile(file_);
 }
 
 bool TextFileReader::Fill() {
@@ -126,15 +64,12 @@ bool TextFileReader::Fill() {
         return true;
     buffer_.resize(BlockSize);
     next_ = 0;
-    ssize_t got;
-    do {
-        got = read(fd_, buffer_.data(), buffer_.size());
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
+    std::size_t got = 0;
+    if (const int code = platform::ReadSome(file_, buffer_.data(), buffer_.size(), got)) {
         buffer_.clear();
-        RaiseErrno();
+        throw EInOutError(code);
     }
-    buffer_.resize(static_cast<std::size_t>(got));
+    buffer_.resize(got);
     if (got == 0)
         ended_ = true;
     return got > 0;
@@ -166,31 +101,35 @@ std::string TextFileReader::ReadLine() {
 }
 
 void TextFileReader::Close() {
-    if (fd_ < 0)
+    if (file_ == platform::NoFile)
         return;
-    const int fd = fd_;
-    fd_ = -1;
-    if (close(fd) != 0)
-        RaiseErrno();
+    const platform::FileHandle file = file_;
+    file_ = platform::NoFile;
+    Check(platform::CloseFile(file));
 }
 
-TextFileWriter::TextFileWriter(const std::string& name) : target_(ResolveLink(name)) {
+TextFileWriter::TextFileWriter(const std::string& name) : target_(platform::FollowLinks(name)) {
     // A target that may not be written stays refused, as when it was overwritten in place.
-    const int probe = open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (probe >= 0) {
-        close(probe);
-    } else if (errno != ENOENT) {
-        RaiseErrno();
-    }
-    const std::string base = target_.substr(DirectoryOf(target_).size());
-    for (int attempt = 0; fd_ < 0; ++attempt) {
-        temporary_ = DirectoryOf(target_) + "." + base + "." + RandomSuffix() + ".tmp";
-        fd_ = open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && (errno != EEXIST || attempt == 8)) {
-            temporary_.clear();
-            RaiseErrno();
+    // Another name of the same file (a hard link) must see the new lines: such a file is
+    // rewritten in place.
+    bool exists = false;
+    Check(platform::ProbeWritable(target_, exists, inPlace_));
+    const std::string folder = platform::FolderOf(target_);
+    const std::string base = target_.substr(folder.size());
+    for (int attempt = 0; !inPlace_; ++attempt) {
+        temporary_ = folder + "." + base + "." + RandomSuffix() + ".tmp";
+        const int code = platform::CreateNew(temporary_, file_);
+        if (code == 0)
+            return;
+        temporary_.clear();
+        // A folder that takes no new file still lets a writable file be rewritten in place.
+        if (code == AccessDenied) {
+            inPlace_ = true;
+        } else if (code != FileExists || attempt == 8) {
+            throw EInOutError(code);
         }
     }
+    Check(platform::OpenInPlace(target_, file_));
 }
 
 TextFileWriter::~TextFileWriter() {
@@ -198,57 +137,52 @@ TextFileWriter::~TextFileWriter() {
 }
 
 void TextFileWriter::WriteLine(std::string_view line) {
-    if (fd_ < 0)
+    if (file_ == platform::NoFile)
         throw EInOutError(103);  // "file not open"
     pending_.append(line);
     pending_.append("\r\n");
-    if (pending_.size() >= BlockSize)
+    // In place, the old content stays untouched until Close.
+    if (pending_.size() >= BlockSize && !inPlace_)
         Flush();
 }
 
+void TextFileWriter::Fail(int code) {
+    Discard();
+    throw EInOutError(code);
+}
+
 void TextFileWriter::Flush() {
-    std::size_t done = 0;
-    while (done < pending_.size()) {
-        const ssize_t put = write(fd_, pending_.data() + done, pending_.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put < 0) {
-            const int error = errno;
-            Discard();
-            throw EInOutError(IoErrorCodeFromErrno(error));
-        }
-        done += static_cast<std::size_t>(put);
-    }
+    if (const int code = platform::WriteAll(file_, pending_.data(), pending_.size()))
+        Fail(code);
     pending_.clear();
 }
 
 void TextFileWriter::Close() {
-    if (fd_ < 0)
+    if (file_ == platform::NoFile)
         throw EInOutError(103);
-    Flush();
-    struct stat old {};
-    if (stat(target_.c_str(), &old) == 0)
-        fchmod(fd_, old.st_mode & 07777);
-    const int fd = fd_;
-    fd_ = -1;
-    int error = fsync(fd) == 0 ? 0 : errno;
-    if (close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && rename(temporary_.c_str(), target_.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        Discard();
-        throw EInOutError(IoErrorCodeFromErrno(error));
+    if (inPlace_) {
+        if (const int code = platform::TruncateToZero(file_))
+            Fail(code);
     }
+    Flush();
+    const platform::FileHandle file = file_;
+    file_ = platform::NoFile;
+    int code = platform::Commit(file);
+    if (const int closed = platform::CloseFile(file); code == 0)
+        code = closed;
+    if (code == 0 && !inPlace_)
+        code = platform::ReplaceWith(temporary_, target_);
+    if (code != 0)
+        Fail(code);
     temporary_.clear();
 }
 
 void TextFileWriter::Discard() noexcept {
-    if (fd_ >= 0)
-        close(fd_);
-    fd_ = -1;
+    if (file_ != platform::NoFile)
+        platform::CloseFile(file_);
+    file_ = platform::NoFile;
     if (!temporary_.empty())
-        unlink(temporary_.c_str());
+        platform::RemoveQuietly(temporary_);
     temporary_.clear();
     pending_.clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,8 +23,6 @@ private:
 
 // "File not found", "Disk full", ..., or "I/O error %d" for a code without a text of its own.
 std::string IoErrorMessage(int code);
-// The runtime's code for a platform errno value.
-int IoErrorCodeFromErrno(int error);
 
 // Reads lines: a line ends at CR LF or at a lone CR, and a lone LF stays inside the line.
 // A Ctrl-Z byte ends the file; reading past the end gives empty lines.
@@ -41,7 +40,7 @@ public:
 private:
     bool Fill();  // false at the end of the data
 
-    int fd_ = -1;
+    std::intptr_t file_ = -1;
     std::string buffer_;
     std::size_t next_ = 0;
     bool ended_ = false;
@@ -49,7 +48,9 @@ private:
 
 // Writes a file anew, every line followed by CR LF. The lines go to a temporary file beside the
 // target, which replaces the target only when Close succeeds: a failed or abandoned write leaves
-// the previous file exactly as it was, and no temporary file behind.
+// the previous file exactly as it was, and no temporary file behind. Links are written through.
+// A file with other names (hard links), or in a folder that takes no new file, is rewritten in
+// place at Close instead, so that an abandoned write still leaves it as it was.
 class TextFileWriter {
 public:
     explicit TextFileWriter(const std::string& name);
@@ -62,11 +63,13 @@ public:
 
 private:
     void Flush();
+    [[noreturn]] void Fail(int code);
     void Discard() noexcept;
 
     std::string target_;
     std::string temporary_;
-    int fd_ = -1;
+    std::intptr_t file_ = -1;
+    bool inPlace_ = false;
     std::string pending_;
 };
 

@@ -1,12 +1,11 @@
 #include "http/IdHTTP.h"
 
-#include <sys/mman.h>
-
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 #include "base/Convert.h"
+#include "base/LargeMemory.h"
 #include "base/Strings.h"
 #include "http/IdHTTPExceptions.h"
 #include "net/IdBuffer.h"
@@ -62,7 +61,7 @@ std::string CopyToText(std::string_view bytes) {
         const auto start = reinterpret_cast<std::uintptr_t>(text.data());
         const std::uintptr_t first = (start + LargePage - 1) & ~(LargePage - 1);
         const std::uintptr_t last = (start + bytes.size()) & ~(LargePage - 1);
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        AdviseLargePages(reinterpret_cast<void*>(first), last - first);
     }
     text.append(bytes);
     return text;

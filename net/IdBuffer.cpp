@@ -1,29 +1,18 @@
 #include "net/IdBuffer.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "base/LargeMemory.h"
 #include "net/IdExceptions.h"
 
 namespace w20 {
 
-namespace {
-
-std::size_t RoundToPages(std::size_t size) {
-    static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    return (size + page - 1) / page * page;
-}
-
-}  // namespace
-
 TIdSimpleBuffer::~TIdSimpleBuffer() {
     if (capacity_ >= MappedBlockSize) {
-        ::munmap(data_, capacity_);
+        FreeLargeBlock(data_, capacity_);
     } else {
         std::free(data_);
     }
@@ -41,12 +30,12 @@ void TIdSimpleBuffer::Grow(std::size_t length, bool exact) {
     } else {
         capacity = RoundToPages(capacity);
         if (capacity_ >= MappedBlockSize) {
-            grown = ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
-            if (grown == MAP_FAILED)
+            grown = GrowLargeBlock(data_, capacity_, capacity, length_);
+            if (grown == nullptr)
                 throw std::bad_alloc();
         } else {
-            grown = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (grown == MAP_FAILED)
+            grown = AllocateLargeBlock(capacity);
+            if (grown == nullptr)
                 throw std::bad_alloc();
             if (length_ > 0)
                 std::memcpy(grown, data_, length_);
@@ -56,7 +45,7 @@ void TIdSimpleBuffer::Grow(std::size_t length, bool exact) {
     if (capacity >= MappedBlockSize) {
         // Large pages where the system offers them on request: a large body then costs a few
         // page faults instead of one per 4 KiB, which is most of the cost of storing it.
-        ::madvise(grown, capacity, MADV_HUGEPAGE);
+        AdviseLargePages(grown, capacity);
     }
     data_ = static_cast<char*>(grown);
     capacity_ = capacity;

@@ -1,22 +1,9 @@
 #include "net/IdExceptions.h"
 
-#include <cstring>
-
 #include "base/Format.h"
+#include "net/SocketFunctions.h"
 
 namespace w20 {
-
-namespace {
-
-std::string SystemErrorText(std::uint32_t code) {
-    if (code == 0)
-        return {};
-    char buffer[256] = {};
-    // The GNU form may return a static text instead of filling the buffer.
-    return strerror_r(static_cast<int>(code), buffer, sizeof buffer);
-}
-
-}  // namespace
 
 EIdWS2StubError::EIdWS2StubError(std::string title, std::uint32_t osErrorCode)
     : EIdWS2StubError(std::move(title), osErrorCode, SystemErrorText(osErrorCode)) {}

@@ -2,8 +2,9 @@
 
 #include <cstdint>
 
-// The one place where the platform's native failure codes become socket error codes in the
-// numbering that the messages and the tolerated-code lists use (10004 .. 10066, 11001 ..).
+// Socket error codes in the numbering that the messages and the tolerated-code lists use
+// (10004 .. 10066, 11001 ..). Windows reports them so itself; POSIX maps its own codes into them
+// (net/SocketErrorMapPosix.h).
 namespace w20 {
 
 // Codes used by name elsewhere.
@@ -19,11 +20,5 @@ enum TSocketErrorCode : std::int32_t {
     seConnectionRefused = 10061,
     seHostNotFound = 11001,
 };
-
-// An errno value; a value without a counterpart is passed on unchanged (it then has no text).
-std::int32_t SocketErrorFromErrno(int error);
-
-// A name-lookup failure: the resolver's own code and, for a system failure, the errno value.
-std::int32_t SocketErrorFromResolver(int resolverCode, int error);
 
 }  // namespace w20

@@ -84,4 +84,7 @@ struct SocketFunctions {
 // The entry points of this platform.
 const SocketFunctions& PlatformSocketFunctions();
 
+// The operating system's own message for an error code; empty for 0.
+std::string SystemErrorText(std::uint32_t code);
+
 }  // namespace w20

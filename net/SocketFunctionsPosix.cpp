@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "net/SocketErrorMap.h"
+#include "net/SocketErrorMapPosix.h"
 #include "net/SocketFunctions.h"
 
 namespace w20 {
@@ -312,6 +312,14 @@ constexpr SocketFunctions PosixFunctions = {
 
 const SocketFunctions& PlatformSocketFunctions() {
     return PosixFunctions;
+}
+
+std::string SystemErrorText(std::uint32_t code) {
+    if (code == 0)
+        return {};
+    char buffer[256] = {};
+    // The GNU form may return a static text instead of filling the buffer.
+    return strerror_r(static_cast<int>(code), buffer, sizeof buffer);
 }
 
 }  // namespace w20

@@ -1,7 +1,8 @@
 #include "base/DateTime.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
+
+#include <ctime>
 
 #include "base/Exception.h"
 
@@ -54,22 +55,30 @@ TEST(DateTime, DecodingNonsenseGivesZeros) {
     EXPECT_EQ(DecodeDate(-1e9).month, 0);
 }
 
-TEST(DateTime, UnixSecondsAndLocalTime) {
-    EXPECT_EQ(DateTimeToUnix(UnixToDateTime(1033032600)), 1033032600);
-    setenv("TZ", "Europe/Warsaw", 1);
-    tzset();
-    long offset = 0;
-    ASSERT_TRUE(LocalUtcOffset(1033032600, offset));  // 2002-09-26, summer time
-    EXPECT_EQ(offset, 7200);
-    ASSERT_TRUE(LocalUtcOffset(1038300000, offset));  // late November, winter time
-    EXPECT_EQ(offset, 3600);
-    EXPECT_DOUBLE_EQ(LocalDateTime(1033032600), UnixToDateTime(1033032600 + 7200));
-    setenv("TZ", "Asia/Kolkata", 1);
-    tzset();
-    ASSERT_TRUE(LocalUtcOffset(1033032600, offset));
-    EXPECT_EQ(offset, 19800);
-    unsetenv("TZ");
-    tzset();
+TEST(DateTime, ZoneBiasGivesTheOffsetEastOfUtc) {
+    const struct {
+        TTimeZoneBias zone;
+        long secondsEast;
+    } cases[] = {
+        {{-60, 0, -60, zsStandard}, 3600},    // Warsaw in winter
+        {{-60, 0, -60, zsDaylight}, 7200},    // Warsaw in summer
+        {{-60, 0, -60, zsUnknown}, 3600},     // no state: the zone bias alone
+        {{300, 0, -60, zsDaylight}, -14400},  // New York in summer
+        {{-330, 0, 0, zsStandard}, 19800},    // Kolkata
+        {{0, 15, -60, zsStandard}, -900},     // a standard bias of its own counts too
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SecondsEastOfBias(c.zone), c.secondsEast) << c.zone.Bias << " " << c.zone.State;
+}
+
+TEST(DateTime, NowIsTheLocalClock) {
+    const auto utcBefore = static_cast<std::int64_t>(std::time(nullptr));
+    const TDateTime now = Now();
+    long secondsEast = 0;
+    ASSERT_TRUE(LocalUtcOffset(std::time(nullptr), secondsEast));
+    const std::int64_t utcNow = DateTimeToUnix(now) - secondsEast;
+    EXPECT_GE(utcNow, utcBefore - 1);
+    EXPECT_LE(utcNow, utcBefore + 5);
 }
 
 }  // namespace

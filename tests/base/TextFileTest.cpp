@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <functional>
+#include <string>
 
-#include <vector>
-
+#include "base/Platform.h"
 #include "tests/support/TempDir.h"
 
+// The file rules that meet POSIX itself: modes, users, links and size limits.
 namespace w20 {
 namespace {
 
@@ -17,86 +21,12 @@ using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
 
-std::vector<std::string> ReadLines(const std::string& path, int count) {
-    TextFileReader reader(path);
-    std::vector<std::string> lines;
-    for (int i = 0; i < count; ++i)
-        lines.push_back(reader.ReadLine());
-    reader.Close();
-    return lines;
-}
-
-TEST(TextFileReader, SplitsLinesAtCrLfAndLoneCr) {
-    const struct {
-        std::string bytes;
-        std::vector<std::string> lines;
-    } cases[] = {
-        {"a\r\nb\r\n", {"a", "b", ""}},
-        {"a\rb\r\rc", {"a", "b", "", "c", ""}},
-        {"a\nb\r\nc", {"a\nb", "c", ""}},  // a lone LF stays in the value
-        {"a\r\n\nb\r\n", {"a", "\nb", ""}},
-        {"  x  \r\n", {"  x  ", ""}},  // no trimming
-        {"a\r\nb\x1a"
-         "c\r\nd\r\n",
-         {"a", "b", "", ""}},  // Ctrl-Z ends the file
-        {"\x1a"
-         "a\r\n",
-         {"", ""}},
-        {"", {"", "", ""}},  // past the end: empty lines
-        {std::string("n\0l\r\n\xB9\xEA\r\n", 8), {std::string("n\0l", 3), "\xB9\xEA", ""}},
-        {"a\r", {"a", ""}},
+TEST(TextFileErrors, ErrnoValuesBecomeRuntimeCodes) {
+    const std::pair<int, int> table[] = {
+        {ENOENT, 2}, {ENAMETOOLONG, 3}, {EMFILE, 4}, {EACCES, 5}, {EROFS, 5}, {ENOSPC, 101}, {EDQUOT, 101},
     };
-    for (const auto& c : cases) {
-        TempDir dir;
-        WriteFileBytes(dir.File("data.txt"), c.bytes);
-        EXPECT_EQ(ReadLines(dir.File("data.txt"), static_cast<int>(c.lines.size())), c.lines);
-    }
-}
-
-TEST(TextFileReader, LineEndsAcrossBlockBoundaries) {
-    TempDir dir;
-    // The CR of a CR LF at the very end of a 64 KiB block, the LF at the start of the next.
-    const std::string first(65535, 'x');
-    const std::string second(100000, 'y');
-    WriteFileBytes(dir.File("long.txt"), first + "\r\n" + second + "\r\nz");
-    EXPECT_EQ(ReadLines(dir.File("long.txt"), 4), (std::vector<std::string>{first, second, "z", ""}));
-}
-
-TEST(TextFileReader, EofSeesCtrlZAndTheEnd) {
-    TempDir dir;
-    WriteFileBytes(dir.File("f.txt"),
-                   "a\r\n\x1a"
-                   "b");
-    TextFileReader reader(dir.File("f.txt"));
-    EXPECT_FALSE(reader.Eof());
-    EXPECT_EQ(reader.ReadLine(), "a");
-    EXPECT_TRUE(reader.Eof());
-}
-
-TEST(TextFileErrors, MessagesFollowTheCode) {
-    const std::pair<int, const char*> table[] = {
-        {2, "File not found"},
-        {3, "Invalid filename"},
-        {4, "Too many open files"},
-        {5, "File access denied"},
-        {100, "Read beyond end of file"},
-        {101, "Disk full"},
-        {106, "Invalid numeric input"},
-        {32, "I/O error 32"},
-        {0, "I/O error 0"},
-    };
-    for (const auto& [code, message] : table) {
-        EInOutError error(code);
-        EXPECT_EQ(error.ErrorCode(), code);
-        EXPECT_EQ(error.Message(), message);
-    }
-    EXPECT_EQ(IoErrorCodeFromErrno(ENOENT), 2);
-    EXPECT_EQ(IoErrorCodeFromErrno(ENAMETOOLONG), 3);
-    EXPECT_EQ(IoErrorCodeFromErrno(EMFILE), 4);
-    EXPECT_EQ(IoErrorCodeFromErrno(EACCES), 5);
-    EXPECT_EQ(IoErrorCodeFromErrno(EROFS), 5);
-    EXPECT_EQ(IoErrorCodeFromErrno(ENOSPC), 101);
-    EXPECT_EQ(IoErrorCodeFromErrno(EDQUOT), 101);
+    for (const auto& [error, code] : table)
+        EXPECT_EQ(platform::IoErrorCodeFromSystem(error), code) << error;
 }
 
 int OpenFailureCode(const std::string& path) {
@@ -118,33 +48,6 @@ TEST(TextFileReader, OpenFailuresCarryTheirCode) {
     chmod(dir.File("secret.txt").c_str(), 0);
     test::ScopedUnprivileged unprivileged;
     EXPECT_EQ(OpenFailureCode(dir.File("secret.txt")), 5);
-}
-
-TEST(TextFileWriter, WritesEveryLineWithCrLf) {
-    TempDir dir;
-    TextFileWriter writer(dir.File("out.txt"));
-    writer.WriteLine("W20[VOR],5,1");
-    writer.WriteLine("");
-    writer.WriteLine(std::string("a\0\xB9\r", 4));
-    writer.Close();
-    EXPECT_EQ(ReadFileBytes(dir.File("out.txt")), std::string("W20[VOR],5,1\r\n\r\na\0\xB9\r\r\n", 22));
-    EXPECT_EQ(test::ListFolder(dir.Path()), "out.txt");
-}
-
-TEST(TextFileWriter, ReplacesTheOldFileOnlyWhenClosed) {
-    TempDir dir;
-    WriteFileBytes(dir.File("vor5.txt"), "old\r\n");
-    {
-        TextFileWriter writer(dir.File("vor5.txt"));
-        writer.WriteLine(std::string(200000, 'n'));  // more than one block is written out
-        EXPECT_EQ(ReadFileBytes(dir.File("vor5.txt")), "old\r\n");
-    }  // abandoned: the old file stays, the temporary one goes
-    EXPECT_EQ(ReadFileBytes(dir.File("vor5.txt")), "old\r\n");
-    EXPECT_EQ(test::ListFolder(dir.Path()), "vor5.txt");
-
-    TextFileWriter writer(dir.File("vor5.txt"));
-    writer.Close();
-    EXPECT_EQ(ReadFileBytes(dir.File("vor5.txt")), "");
 }
 
 TEST(TextFileWriter, KeepsTheModeOfTheFileItReplaces) {
@@ -171,6 +74,75 @@ TEST(TextFileWriter, WritesThroughALink) {
     EXPECT_EQ(test::ListFolder(dir.File("charts")), "vor5.txt");
 }
 
+// Where the file cannot be replaced by a new one, the same file is rewritten: the names that
+// lead to it all show the new lines.
+TEST(TextFileWriter, RewritesInPlaceWhereReplacingWouldLoseTheFile) {
+    const struct {
+        const char* name;
+        std::function<void(const TempDir&)> prepare;
+        const char* written;     // the name the writer is given
+        const char* seen;        // another way to the same file
+        const char* folder;      // the folder that must hold no temporary file
+        std::string folderList;  // its names afterwards
+    } cases[] = {
+        {"a writable file in a folder that takes no new file",
+         [](const TempDir& dir) {
+             mkdir(dir.File("ro").c_str(), 0755);
+             WriteFileBytes(dir.File("ro/vor5.txt"), "old\r\n");
+             chmod(dir.File("ro/vor5.txt").c_str(), 0666);
+             chmod(dir.File("ro").c_str(), 0555);
+         },
+         "ro/vor5.txt", "ro/vor5.txt", "ro", "vor5.txt"},
+        {"a file with a second name",
+         [](const TempDir& dir) {
+             WriteFileBytes(dir.File("vor5.txt"), "old\r\n");
+             chmod(dir.File("vor5.txt").c_str(), 0666);
+             ASSERT_EQ(link(dir.File("vor5.txt").c_str(), dir.File("charts.txt").c_str()), 0);
+         },
+         "vor5.txt", "charts.txt", ".", "charts.txt vor5.txt"},
+        {"a link whose file does not exist yet",
+         [](const TempDir& dir) {
+             mkdir(dir.File("charts").c_str(), 0777);
+             chmod(dir.File("charts").c_str(), 0777);
+             ASSERT_EQ(symlink("charts/vor5.txt", dir.File("vor5.txt").c_str()), 0);
+         },
+         "vor5.txt", "charts/vor5.txt", "charts", "vor5.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        c.prepare(dir);
+        const bool wasLink = test::IsSymbolicLink(dir.File(c.written));
+        {
+            test::ScopedUnprivileged unprivileged;
+            {
+                TextFileWriter abandoned(dir.File(c.written));
+                abandoned.WriteLine("lost");
+            }
+            TextFileWriter writer(dir.File(c.written));
+            writer.WriteLine(std::string(70000, 'n'));  // more than a block
+            writer.WriteLine("new");
+            writer.Close();
+        }
+        EXPECT_EQ(ReadFileBytes(dir.File(c.seen)), std::string(70000, 'n') + "\r\nnew\r\n");
+        EXPECT_EQ(ReadFileBytes(dir.File(c.written)), ReadFileBytes(dir.File(c.seen)));
+        EXPECT_EQ(test::IsSymbolicLink(dir.File(c.written)), wasLink);
+        EXPECT_EQ(test::ListFolder(dir.File(c.folder)), c.folderList);
+    }
+}
+
+TEST(TextFileWriter, AnAbandonedRewriteInPlaceKeepsTheOldLines) {
+    TempDir dir;
+    WriteFileBytes(dir.File("vor5.txt"), "old\r\n");
+    ASSERT_EQ(link(dir.File("vor5.txt").c_str(), dir.File("charts.txt").c_str()), 0);
+    {
+        TextFileWriter writer(dir.File("vor5.txt"));
+        writer.WriteLine(std::string(200000, 'n'));
+    }
+    EXPECT_EQ(ReadFileBytes(dir.File("charts.txt")), "old\r\n");
+    EXPECT_EQ(test::ListFolder(dir.Path()), "charts.txt vor5.txt");
+}
+
 int CreateFailureCode(const std::string& path) {
     try {
         TextFileWriter writer(path);
@@ -186,6 +158,7 @@ TEST(TextFileWriter, RefusedFilesLeaveEverythingAsItWas) {
     TempDir dir;
     mkdir(dir.File("ro").c_str(), 0755);
     WriteFileBytes(dir.File("ro/vor5.txt"), "old\r\n");
+    chmod(dir.File("ro/vor5.txt").c_str(), 0444);
     chmod(dir.File("ro").c_str(), 0555);
     WriteFileBytes(dir.File("locked.txt"), "kept");
     chmod(dir.File("locked.txt").c_str(), 0444);

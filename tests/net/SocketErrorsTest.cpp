@@ -7,7 +7,7 @@
 
 #include "net/IdExceptions.h"
 #include "net/IdStackPosix.h"
-#include "net/SocketErrorMap.h"
+#include "net/SocketErrorMapPosix.h"
 
 namespace w20 {
 namespace {

@@ -1,16 +1,7 @@
 #include "tests/support/ScriptedServer.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -24,11 +15,6 @@ namespace w20::test {
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-void Check(bool ok, const char* what) {
-    if (!ok)
-        throw std::runtime_error(std::string("scripted server: ") + what + ": " + std::strerror(errno));
-}
 
 ScriptStep Step(ScriptStep::Kind kind) {
     ScriptStep step;
@@ -232,11 +218,11 @@ std::vector<std::string> SplitRequests(const std::string& bytes) {
 // Plays one script on one accepted connection, on its own thread.
 class ScriptRunner {
 public:
-    ScriptRunner(ScriptedServer& server, std::size_t index, int fd)
+    ScriptRunner(ScriptedServer& server, std::size_t index, TestSocket fd)
         : server_(server), index_(index), fd_(fd), buffer_(65536) {}
 
     void Run(const Script& script) {
-        for (std::size_t number = 0; number < script.size() && fd_ >= 0; ++number) {
+        for (std::size_t number = 0; number < script.size() && fd_ != NoTestSocket; ++number) {
             Io io = Play(script[number]);
             if (io == Io::Ok)
                 continue;
@@ -244,7 +230,7 @@ public:
                 Fail(number, script[number], io);
             CloseSocket();
         }
-        if (fd_ >= 0)
+        if (fd_ != NoTestSocket)
             RecordUntilClosed();
         CloseSocket();
         std::lock_guard lock(server_.mutex_);
@@ -280,12 +266,10 @@ private:
                 TakePending();
                 CloseSocket();
                 return Io::Ok;
-            case ScriptStep::Kind::Reset: {
-                linger hard{1, 0};
-                setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-                CloseSocket();
+            case ScriptStep::Kind::Reset:
+                ResetConnection(fd_);
+                fd_ = NoTestSocket;
                 return Io::Ok;
-            }
             case ScriptStep::Kind::Silent: {
                 Io io = Io::Ok;
                 while (io == Io::Ok)
@@ -300,48 +284,31 @@ private:
         return Io::Ok;
     }
 
-    // Waits for the socket or the server's stop signal. Returns the socket's events, or -1 on stop
-    // and 0 when the deadline passes.
-    int PollSocket(short events, const Deadline& deadline) {
-        for (;;) {
-            pollfd fds[2] = {{fd_, events, 0}, {server_.wakeRead_, POLLIN, 0}};
-            timespec wait{};
-            timespec* timeout = nullptr;
-            if (deadline) {
-                auto left = std::max(Clock::duration::zero(), *deadline - Clock::now());
-                auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-                wait.tv_sec = static_cast<time_t>(nanos / 1000000000);
-                wait.tv_nsec = static_cast<long>(nanos % 1000000000);
-                timeout = &wait;
-            }
-            int ready = ppoll(fds, 2, timeout, nullptr);
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (fds[1].revents != 0)
-                return -1;
-            return ready <= 0 ? 0 : fds[0].revents;
-        }
+    // Waits for the socket or the server's stop signal. Returns 1 when the socket is ready, -1 on
+    // stop and 0 when the deadline passes.
+    int WaitSocket(bool forWriting, const Deadline& deadline) {
+        std::optional<std::chrono::nanoseconds> limit;
+        if (deadline)
+            limit = std::max(Clock::duration::zero(), *deadline - Clock::now());
+        return WaitForSocket(fd_, forWriting, *server_.stop_, limit);
     }
 
     Io Sleep(std::chrono::nanoseconds duration) {
-        pollfd wake{server_.wakeRead_, POLLIN, 0};
-        auto nanos = duration.count();
-        timespec wait{static_cast<time_t>(nanos / 1000000000), static_cast<long>(nanos % 1000000000)};
-        return ppoll(&wake, 1, &wait, nullptr) > 0 ? Io::Stopped : Io::Ok;
+        return WaitForSocket(NoTestSocket, false, *server_.stop_, duration) < 0 ? Io::Stopped : Io::Ok;
     }
 
     Io SendAll(const char* data, std::size_t size) {
         std::size_t sent = 0;
         while (sent < size) {
-            int events = PollSocket(POLLOUT, Clock::now() + server_.options_.waitBound);
-            if (events < 0)
+            const int ready = WaitSocket(true, Clock::now() + server_.options_.waitBound);
+            if (ready < 0)
                 return Io::Stopped;
-            if (events == 0)
+            if (ready == 0)
                 return Io::TimedOut;
-            ssize_t n = send(fd_, data + sent, size - sent, MSG_NOSIGNAL);
+            const std::ptrdiff_t n = SendSome(fd_, data + sent, size - sent);
             if (n > 0) {
                 sent += static_cast<std::size_t>(n);
-            } else if (errno != EAGAIN && errno != EINTR) {
+            } else if (n == Gone) {
                 MarkPeerClosed();
                 return Io::PeerClosed;
             }
@@ -384,17 +351,17 @@ private:
     }
 
     Io ReceiveOnce(const Deadline& deadline) {
-        int events = PollSocket(POLLIN, deadline);
-        if (events < 0)
+        const int ready = WaitSocket(false, deadline);
+        if (ready < 0)
             return Io::Stopped;
-        if (events == 0)
+        if (ready == 0)
             return Io::TimedOut;
-        ssize_t n = recv(fd_, buffer_.data(), buffer_.size(), 0);
+        const std::ptrdiff_t n = ReceiveSome(fd_, buffer_.data(), buffer_.size());
         if (n > 0) {
             Record(static_cast<std::size_t>(n));
             return Io::Ok;
         }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        if (n == TryAgain)
             return Io::Ok;
         MarkPeerClosed();
         return Io::PeerClosed;
@@ -403,7 +370,7 @@ private:
     // Takes in whatever has arrived, without waiting.
     void TakePending() {
         for (;;) {
-            ssize_t n = recv(fd_, buffer_.data(), buffer_.size(), MSG_DONTWAIT);
+            const std::ptrdiff_t n = ReceiveSome(fd_, buffer_.data(), buffer_.size());
             if (n <= 0)
                 return;
             Record(static_cast<std::size_t>(n));
@@ -508,14 +475,14 @@ private:
     }
 
     void CloseSocket() {
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = -1;
+        if (fd_ != NoTestSocket)
+            CloseConnection(fd_);
+        fd_ = NoTestSocket;
     }
 
     ScriptedServer& server_;
     const std::size_t index_;
-    int fd_;
+    TestSocket fd_;
     std::vector<char> buffer_;
     std::string in_;          // what the client sent, as recorded
     std::size_t cursor_ = 0;  // how much of it the waits have taken
@@ -532,47 +499,26 @@ ScriptedServer::ScriptedServer(Rule rule, ScriptedServerOptions options)
 }
 
 void ScriptedServer::Start() {
-    int wake[2];
-    Check(pipe2(wake, O_CLOEXEC) == 0, "pipe");
-    wakeRead_ = wake[0];
-    wakeWrite_ = wake[1];
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    Check(listener_ >= 0, "socket");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    Check(bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0, "bind");
-    Check(listen(listener_, 64) == 0, "listen");
-    Check(getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0, "getsockname");
-    port_ = ntohs(address.sin_port);
+    stop_ = std::make_unique<StopSignal>();
+    listener_ = ListenOnLoopback(port_);
     acceptThread_ = std::thread([this] { AcceptLoop(); });
 }
 
 ScriptedServer::~ScriptedServer() {
-    char stop = 1;
-    if (write(wakeWrite_, &stop, 1) != 1)
-        std::abort();  // nothing could stop the threads then
+    stop_->Raise();
     acceptThread_.join();
     for (auto& thread : connectionThreads_)
         thread.join();
-    close(listener_);
-    close(wakeRead_);
-    close(wakeWrite_);
+    CloseConnection(listener_);
 }
 
 void ScriptedServer::AcceptLoop() {
     for (;;) {
-        pollfd fds[2] = {{listener_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0 && errno != EINTR)
+        if (WaitForSocket(listener_, false, *stop_, std::nullopt) < 0)
             return;
-        if (fds[1].revents != 0)
-            return;
-        int fd = accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
+        const TestSocket fd = AcceptConnection(listener_);
+        if (fd == NoTestSocket)
             continue;
-        int on = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         std::size_t index;
         {
             std::lock_guard lock(mutex_);

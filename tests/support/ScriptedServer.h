@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/TestSockets.h"
+
 namespace w20::test {
 
 using Millis = std::chrono::milliseconds;
@@ -134,9 +136,8 @@ private:
     std::vector<Script> scripts_;
     Rule rule_;
     ScriptedServerOptions options_;
-    int listener_ = -1;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    TestSocket listener_ = NoTestSocket;
+    std::unique_ptr<StopSignal> stop_;
     std::uint16_t port_ = 0;
     std::thread acceptThread_;
     std::vector<std::thread> connectionThreads_;  // touched by the accept thread, then the destructor

@@ -1,12 +1,10 @@
 #include "tests/support/TempDir.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -16,12 +14,17 @@ namespace w20::test {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "w20-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; path_.empty(); ++attempt) {
+        const fs::path candidate = fs::temp_directory_path() / ("w20-test-" + std::to_string(random()));
+        if (fs::create_directory(candidate))
+            path_ = candidate.generic_string();
+        else if (attempt == 8)
+            throw std::runtime_error("cannot create a temporary folder");
+    }
     // Reachable by the unprivileged user of ScopedUnprivileged.
-    chmod(path_.c_str(), 0755);
+    fs::permissions(path_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
 }
 
 TempDir::~TempDir() {
@@ -38,22 +41,6 @@ ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& path)
 ScopedWorkingDirectory::~ScopedWorkingDirectory() {
     std::error_code ignored;
     fs::current_path(previous_, ignored);
-}
-
-ScopedUnprivileged::ScopedUnprivileged() {
-    if (geteuid() != 0)
-        return;
-    constexpr uid_t Nobody = 65534;
-    if (setegid(Nobody) != 0 || seteuid(Nobody) != 0)
-        throw std::runtime_error("cannot drop privileges");
-    switched_ = true;
-}
-
-ScopedUnprivileged::~ScopedUnprivileged() {
-    if (!switched_)
-        return;
-    if (seteuid(0) != 0 || setegid(0) != 0)
-        std::abort();
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -75,6 +62,11 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 bool FileExists(const std::string& path) {
     std::error_code ignored;
     return fs::exists(fs::symlink_status(path, ignored));
+}
+
+bool IsSymbolicLink(const std::string& path) {
+    std::error_code ignored;
+    return fs::is_symlink(fs::symlink_status(path, ignored));
 }
 
 std::string ListFolder(const std::string& path) {

@@ -32,7 +32,7 @@ private:
 };
 
 // Runs file operations as an ordinary user for the scope, so that permission tests also hold
-// when the suite runs as root (CI does). Without root it changes nothing.
+// when the suite runs as root (CI does). Without root it changes nothing. POSIX only.
 class ScopedUnprivileged {
 public:
     ScopedUnprivileged();
@@ -47,6 +47,7 @@ private:
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+bool IsSymbolicLink(const std::string& path);
 // Names in a folder, without "." and "..", sorted.
 std::string ListFolder(const std::string& path);
 

@@ -1,4 +1,4 @@
-#include "net/SocketErrorMap.h"
+#include "net/SocketErrorMapPosix.h"
 
 #include <netdb.h>
 

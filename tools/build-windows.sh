@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows programs into build-windows/ with mingw-w64 and prepares the wine prefix
+# their tests run in (ctest --test-dir build-windows runs them). Installs what is missing first.
+# The core libraries and their test programs are built now; the window program w20fw20.exe
+# joins them with the Win32 front end, and its path is then the last line printed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest \
+  locales
+
+build=build-windows
+
+# Wine's windows take their texts from the Polish regional settings of the prefix.
+if ! locale -a 2>/dev/null | grep -qix 'pl_PL.utf8'; then
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "The Polish locale is missing. Make it with: sudo localedef -i pl_PL -f UTF-8 pl_PL.UTF-8" >&2
+    exit 1
+  fi
+  localedef -i pl_PL -f UTF-8 pl_PL.UTF-8
+fi
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DW20_WERROR=ON -DW20_BUILD_APP=OFF -DW20_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)"
+
+# One prefix per build folder, made once: creating it takes a while.
+prefix="$PWD/$build/wine-prefix"
+if [[ ! -f "$prefix/system.reg" ]]; then
+  echo "Creating the wine prefix $prefix ..."
+  env WINEPREFIX="$prefix" WINEDEBUG=-all LANG=pl_PL.UTF-8 /usr/lib/wine/wine64 wineboot --init 2>/dev/null
+  env WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w
+  # Debian's wine does not find its own fonts by itself.
+  cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+fi
+
+# The window program, once the Win32 front end builds it.
+exe="$PWD/$build/app/w20fw20.exe"
+if [[ -f "$exe" ]]; then
+  echo "$exe"
+fi
