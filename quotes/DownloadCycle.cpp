@@ -10,6 +10,12 @@ namespace {
 constexpr int MetaStockFormat = 0;
 constexpr int OmegaFormat = 1;
 
+// No wait on the service is endless: a connect, a silence between two pieces of an answer, and a
+// whole Get each have their limit, the last one the period of the cycle. Milliseconds.
+constexpr std::int32_t QuoteConnectTimeout = 10000;
+constexpr std::int32_t QuoteReadTimeout = 30000;
+constexpr std::int32_t QuoteRequestTimeout = 60000;
+
 // The URL goes to the client exactly as built: nothing is escaped.
 std::string QueryUrl(const QuoteWindow& window, const Configuration& config, const std::string& instrument,
                      const std::string& tail) {
@@ -38,7 +44,9 @@ void ConfigureQuoteClient(TIdHTTP& http) {
     http.SetMaxLineAction(maException);
     http.SetProtocolVersion(pv1_1);
     http.SetHTTPOptions({hoForceEncodeParams});
-    http.SetConnectTimeout(0);
+    http.SetConnectTimeout(QuoteConnectTimeout);
+    http.SetReadTimeout(QuoteReadTimeout);
+    http.SetRequestTimeout(QuoteRequestTimeout);
 }
 
 void T1Execute(QuoteWindow& window, const Configuration& config, TIdHTTP& http) {
