@@ -15,6 +15,8 @@ public:
     virtual void setPreviewText(const std::string& text) = 0;  // Label1, sized to its caption
     // Timer1; enabling starts the 60-second period afresh.
     virtual void enableTimer(bool enabled) = 0;
+    // Closes the window as the user's close would, now that nothing holds it open.
+    virtual void closeWindow() = 0;
 };
 
 }  // namespace w20

@@ -14,12 +14,37 @@ const char* const ProviderHost = "example.net";
 Form1Handlers::Form1Handlers(Form1Controls& controls, Desktop& desktop)
     : controls_(controls), desktop_(desktop), IdHTTP1(std::make_unique<TIdHTTP>()) {
     ConfigureQuoteClient(*IdHTTP1);
+    IdHTTP1->OnIdle = [this] { WaitIdle(); };
 }
 
 Form1Handlers::~Form1Handlers() = default;
 
 void Form1Handlers::Run(void (Form1Handlers::*handler)()) {
-    desktop_.RunHandler([this, handler] { (this->*handler)(); });
+    desktop_.RunHandler([this, handler] {
+        try {
+            (this->*handler)();
+        } catch (const EWindowClosing&) {
+            // The download was given up for the close: nothing to report.
+        }
+    });
+    // A close waits while a cycle is on the stack: a handler run at one of the cycle's
+    // event-processing points returns into it.
+    if (closeRequested_ && !cycleRunning_) {
+        closeRequested_ = false;
+        controls_.closeWindow();
+    }
+}
+
+void Form1Handlers::WaitIdle() {
+    controls_.processEvents();
+    if (closeRequested_)
+        throw EWindowClosing();
+}
+
+bool Form1Handlers::FormCloseQuery() {
+    if (cycleRunning_)
+        closeRequested_ = true;
+    return !cycleRunning_;
 }
 
 void Form1Handlers::FormCreate() {
@@ -74,7 +99,8 @@ void Form1Handlers::Timer1Timer() {
         throw;  // the timer stays stopped until the next Start
     }
     cycleRunning_ = false;
-    controls_.enableTimer(true);  // the next tick comes a full period after this cycle ended
+    if (!closeRequested_)
+        controls_.enableTimer(true);  // the next tick comes a full period after this cycle ended
 }
 
 void Form1Handlers::T1Execute() {

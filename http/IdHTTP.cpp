@@ -1,5 +1,6 @@
 #include "http/IdHTTP.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -106,6 +107,10 @@ void TIdCustomHTTP::Notification(TIdBaseComponent& destroyed) {
     TIdTCPClient::Notification(destroyed);
 }
 
+void TIdCustomHTTP::RaiseDeadlinePassed() {
+    throw EIdHTTPRequestTimeout(requestTimeout_);
+}
+
 void TIdCustomHTTP::DoOnDisconnected() {
     // An authentication object whose steps are all done has served its purpose; Basic never
     // gets there, so it stays for the client's life.
@@ -135,9 +140,12 @@ void TIdCustomHTTP::DoRequest(TIdHTTPMethod method, const std::string& url, TIdS
     request_.SetSource(source);
     response_.SetContentStream(destination);
     redirectCount_ = 0;
+    if (requestTimeout_ > 0)
+        SetDeadline(TIdClock::now() + std::chrono::milliseconds(requestTimeout_));
     // Whatever the outcome, a connection the server will not keep, or one whose response was
     // not read to its end, is closed; the stream is the caller's and is not kept.
     const auto finish = [this] {
+        SetDeadline(std::nullopt);
         if (!response_.KeepAlive() || exchangeOpen_)
             Disconnect();
         exchangeOpen_ = false;
@@ -353,6 +361,8 @@ void TIdCustomHTTP::DropBody() {
     try {
         response_.ReadBody();
         exchangeOpen_ = false;
+    } catch (const EIdHTTPRequestTimeout&) {
+        throw;  // the limit of the whole call, not of this body
     } catch (const Exception&) {
         // The body is not wanted. What is left of it keeps the exchange open, so the connection
         // is not used again.

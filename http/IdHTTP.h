@@ -68,9 +68,13 @@ public:
     void SetProtocolVersion(TIdHTTPProtocolVersion value) { protocolVersion_ = value; }
     const TIdHTTPOptions& HTTPOptions() const { return httpOptions_; }
     void SetHTTPOptions(const TIdHTTPOptions& value) { httpOptions_ = value; }
-    // Handed to Connect: 0 waits as long as the platform's connect does.
+    // Handed to Connect: 0 waits as long as the platform's connect does (within RequestTimeout).
     std::int32_t ConnectTimeout() const { return connectTimeout_; }
     void SetConnectTimeout(std::int32_t value) { connectTimeout_ = value; }
+    // Limit in ms on a whole call, redirects, interim answers and error bodies included; running
+    // out raises EIdHTTPRequestTimeout. 0: no limit.
+    std::int32_t RequestTimeout() const { return requestTimeout_; }
+    void SetRequestTimeout(std::int32_t value) { requestTimeout_ = value; }
 
     TIdProxyConnectionInfo& ProxyParams() { return proxyParams_; }
     TIdHTTPRequest& Request() { return request_; }
@@ -98,6 +102,7 @@ public:
 
 protected:
     void Notification(TIdBaseComponent& destroyed) override;
+    [[noreturn]] void RaiseDeadlinePassed() override;
 
     // One request cycle: the request, redirects and credential retries, the body into the
     // destination (none: the body is not kept).
@@ -134,6 +139,7 @@ private:
     TIdHTTPProtocolVersion protocolVersion_ = pv1_1;
     TIdHTTPOptions httpOptions_{hoForceEncodeParams};
     std::int32_t connectTimeout_ = 0;
+    std::int32_t requestTimeout_ = 0;
     int redirectCount_ = 0;
     // A request has been sent and its response is not read to the end: the connection cannot
     // carry another exchange.

@@ -12,6 +12,9 @@ EIdHTTPChunkSizeTooLarge::EIdHTTPChunkSizeTooLarge(const std::string& sizeText)
     : EIdException(Format("Chunk size %s%s is too large.", sizeText.substr(0, 40).c_str(),
                           sizeText.size() > 40 ? "..." : "")) {}
 
+EIdHTTPRequestTimeout::EIdHTTPRequestTimeout(std::int32_t limitMs)
+    : EIdException(Format("Request not completed within %g seconds.", limitMs / 1000.0)) {}
+
 EIdHTTPBodyIncomplete::EIdHTTPBodyIncomplete(std::int64_t received, std::int64_t expected)
     : EIdException(Format("Connection closed after %lld of %lld body bytes.",
                           static_cast<long long>(received), static_cast<long long>(expected))) {}

@@ -46,6 +46,13 @@ public:
     explicit EIdHTTPChunkSizeTooLarge(const std::string& sizeText);
 };
 
+// A whole call, redirects, interim answers and error bodies included, did not end within the
+// client's RequestTimeout; the message names the limit in seconds.
+class EIdHTTPRequestTimeout : public EIdException {
+public:
+    explicit EIdHTTPRequestTimeout(std::int32_t limitMs);
+};
+
 // The server closed before the body its Content-Length announced was complete.
 class EIdHTTPBodyIncomplete : public EIdException {
 public:

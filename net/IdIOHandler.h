@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "net/IdComponent.h"
@@ -11,6 +12,11 @@ namespace w20 {
 // failure comes back as -1 with its code in the shared stack's last socket error.
 class TIdIOHandler : public TIdComponent {
 public:
+    // Called between the short steps of a long wait (a connect with a limit, readable) when
+    // assigned, so that the caller's thread can do other work meanwhile; it may raise to end the
+    // wait. It must not free the handler. The wait's limit counts the time the hook takes.
+    std::function<void()> OnIdle;
+
     // Makes the handler ready for a new connection.
     virtual void Open() {}
     // Closes the transport; nothing happens when none is open.

@@ -4,6 +4,7 @@
 
 #include "net/IdConnectThread.h"
 #include "net/IdExceptions.h"
+#include "net/IdSteppedWait.h"
 
 namespace w20 {
 
@@ -52,32 +53,26 @@ void TIdIOHandlerSocket::ConnectClient(const std::string& host, std::int32_t por
 }
 
 void TIdIOHandlerSocket::ConnectTimed(std::int32_t timeout) {
-    TIdStack& stack = RequireSharedStack();
     const TSocket socket = binding_->SocketId();
     TIdConnectThread thread(socket, binding_->RemoteIP(), binding_->RemotePort());
 
     // Waits in steps and stops early once the connect has returned.
-    std::int32_t remaining = timeout == TimeoutInfinite ? ConnectPollStep + 1 : timeout;
-    while (remaining > ConnectPollStep) {
-        if (thread.WaitFinished(std::chrono::milliseconds(ConnectPollStep))) {
-            remaining = 0;
-            break;
+    const TIdSteppedWait wait(timeout, ConnectPollStep);
+    bool finished = false;
+    try {
+        for (;;) {
+            finished = thread.WaitFinished(std::chrono::milliseconds(wait.NextStep()));
+            if (finished || wait.Over())
+                break;
+            if (OnIdle)
+                OnIdle();
         }
-        if (timeout != TimeoutInfinite)
-            remaining -= ConnectPollStep;
+    } catch (...) {
+        AbandonConnect(thread, socket);
+        throw;
     }
-    if (remaining > 0)
-        thread.WaitFinished(std::chrono::milliseconds(remaining));
-
-    if (!thread.Finished()) {
-        // A shutdown ends a connect that is under way without freeing the descriptor, so the thread
-        // never meets a descriptor value that has since been given to another file; it is repeated
-        // in case the thread had not reached the connect yet.
-        thread.Terminate();
-        do {
-            stack.ShutdownSocket(socket, IdShutdownSend);
-        } while (!thread.WaitFinished(std::chrono::milliseconds(10)));
-        Close();
+    if (!finished) {
+        AbandonConnect(thread, socket);
         throw EIdConnectTimeout();
     }
     const std::string message = thread.Message();
@@ -87,6 +82,18 @@ void TIdIOHandlerSocket::ConnectTimed(std::int32_t timeout) {
     binding_->RefreshRemoteEnd();
 }
 
+void TIdIOHandlerSocket::AbandonConnect(TIdConnectThread& thread, TSocket socket) {
+    // A shutdown ends a connect that is under way without freeing the descriptor, so the thread
+    // never meets a descriptor value that has since been given to another file; it is repeated
+    // in case the thread had not reached the connect yet.
+    TIdStack& stack = RequireSharedStack();
+    thread.Terminate();
+    do {
+        stack.ShutdownSocket(socket, IdShutdownSend);
+    } while (!thread.WaitFinished(std::chrono::milliseconds(10)));
+    Close();
+}
+
 bool TIdIOHandlerSocket::Connected() {
     return binding_ && binding_->HasSocket();
 }
@@ -94,7 +101,16 @@ bool TIdIOHandlerSocket::Connected() {
 bool TIdIOHandlerSocket::Readable(std::int32_t timeout) {
     if (!binding_)
         throw EIdConnClosedGracefully();
-    return binding_->WaitReadable(timeout);
+    if (!OnIdle)
+        return binding_->WaitReadable(timeout);
+    const TIdSteppedWait wait(timeout, IdleStep);
+    for (;;) {
+        if (binding_->WaitReadable(wait.NextStep()))
+            return true;
+        if (wait.Over())
+            return false;
+        OnIdle();
+    }
 }
 
 std::int32_t TIdIOHandlerSocket::Recv(void* buffer, std::int32_t length) {

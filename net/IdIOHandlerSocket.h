@@ -7,11 +7,15 @@
 
 namespace w20 {
 
+class TIdConnectThread;
+
 // The transport over one TCP socket.
 class TIdIOHandlerSocket : public TIdIOHandler {
 public:
     // Steps of the wait for a timed connect, in milliseconds.
     static constexpr std::int32_t ConnectPollStep = 125;
+    // Steps of a wait for data while OnIdle is assigned, in milliseconds.
+    static constexpr std::int32_t IdleStep = 50;
 
     ~TIdIOHandlerSocket() override;
 
@@ -20,12 +24,14 @@ public:
     void Close() override;
     // Resolves the host when it is no address text, binds the local end, and connects; a failure
     // raises EIdSocketError, EIdConnectTimeout or EIdConnectException and leaves the socket open
-    // for the caller to close.
+    // for the caller to close. A connect with a limit runs on a thread of its own while this one
+    // waits in steps, calling OnIdle between them.
     void ConnectClient(const std::string& host, std::int32_t port, const std::string& boundIP,
                        std::int32_t boundPort, std::int32_t boundPortMin, std::int32_t boundPortMax,
                        std::int32_t timeout) override;
     bool Connected() override;
-    // Raises EIdConnClosedGracefully when no socket is open.
+    // Raises EIdConnClosedGracefully when no socket is open. With OnIdle assigned the wait is
+    // taken in steps of IdleStep, the hook called after each step that found nothing.
     bool Readable(std::int32_t timeout) override;
     // Both raise EIdClosedSocket when no socket is open.
     std::int32_t Recv(void* buffer, std::int32_t length) override;
@@ -38,7 +44,11 @@ public:
     void SetUseNagle(bool value) { useNagle_ = value; }
 
 private:
+    // Connects on a thread of its own, waiting in steps of ConnectPollStep, with OnIdle called
+    // between them.
     void ConnectTimed(std::int32_t timeout);
+    // Ends a connect that is still under way and closes its socket.
+    void AbandonConnect(TIdConnectThread& thread, TSocket socket);
 
     std::unique_ptr<TIdSocketHandle> binding_;
     bool useNagle_ = true;

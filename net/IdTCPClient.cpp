@@ -9,6 +9,7 @@ void TIdTCPClient::Connect(std::int32_t timeout) {
     if (IOHandler() == nullptr) {
         auto handler = std::make_unique<TIdIOHandlerSocket>();
         handler->OnStatus = OnStatus;
+        handler->OnIdle = OnIdle;
         AdoptIOHandler(std::move(handler));
     } else if (IOHandler()->Connected()) {
         throw EIdAlreadyConnected();
@@ -16,7 +17,17 @@ void TIdTCPClient::Connect(std::int32_t timeout) {
     try {
         IOHandler()->Open();
         ResetState();
-        IOHandler()->ConnectClient(host_, port_, boundIP_, boundPort_, boundPortMin_, boundPortMax_, timeout);
+        // For a connect, 0 too means no limit.
+        bool bounded = false;
+        const std::int32_t limit = WithinDeadline(timeout == 0 ? TimeoutInfinite : timeout, bounded);
+        try {
+            IOHandler()->ConnectClient(host_, port_, boundIP_, boundPort_, boundPortMin_, boundPortMax_,
+                                       bounded ? limit : timeout);
+        } catch (const EIdConnectTimeout&) {
+            if (bounded)
+                RaiseDeadlinePassed();
+            throw;
+        }
         if (Intercept() != nullptr)
             Intercept()->Connect(*this);
         ReportStatus(StatusConnected, host_);

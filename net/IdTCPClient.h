@@ -30,8 +30,9 @@ public:
     std::function<void(TIdTCPClient& sender)> OnConnected;
 
     // Opens the connection, creating a socket I/O handler of its own when none is assigned.
-    // A timeout other than TimeoutDefault and 0 limits the connect to that many ms. Raises
-    // EIdAlreadyConnected on an open connection; any other failure closes the socket first.
+    // A timeout other than TimeoutDefault and 0 limits the connect to that many ms, and so does
+    // what is left before the Deadline. Raises EIdAlreadyConnected on an open connection; any
+    // other failure closes the socket first.
     virtual void Connect(std::int32_t timeout = TimeoutDefault);
 
 protected:

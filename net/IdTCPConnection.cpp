@@ -70,6 +70,23 @@ void TIdTCPConnection::Notification(TIdBaseComponent& destroyed) {
         intercept_ = nullptr;
 }
 
+void TIdTCPConnection::RaiseDeadlinePassed() {
+    throw EIdReadTimeout();
+}
+
+std::int32_t TIdTCPConnection::WithinDeadline(std::int32_t limit, bool& bounded) {
+    bounded = false;
+    if (!deadline_)
+        return limit;
+    const std::int64_t left = MillisecondsUntil(*deadline_);
+    if (left == 0)
+        RaiseDeadlinePassed();
+    if (limit >= 0 && limit <= left)
+        return limit;
+    bounded = true;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(left, std::numeric_limits<std::int32_t>::max()));
+}
+
 void TIdTCPConnection::SetRecvBufferSize(std::int32_t value) {
     // A size of 0 would receive nothing and read as a close, and make ReadToStream spin.
     recvBufferSize_ = std::max(value, 1);
@@ -180,7 +197,12 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
     }
     std::int32_t n;
     do {
-        if (!ioHandler_->Readable(timeout)) {
+        // Checked before every wait, so that a peer that never lets a wait run out cannot keep
+        // the exchange going past the deadline either.
+        bool bounded = false;
+        if (!ioHandler_->Readable(WithinDeadline(timeout, bounded))) {
+            if (bounded)
+                RaiseDeadlinePassed();
             if (raiseOnTimeout)
                 throw EIdReadTimeout();
             return -1;

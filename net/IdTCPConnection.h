@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "net/IdBuffer.h"
@@ -10,6 +11,7 @@
 #include "net/IdIOHandler.h"
 #include "net/IdIntercept.h"
 #include "net/IdStack.h"
+#include "net/IdSteppedWait.h"
 #include "net/IdStream.h"
 
 namespace w20 {
@@ -58,6 +60,15 @@ public:
 
     // Fired after the connection has been closed, by Disconnect or by noticing the peer's close.
     std::function<void(TIdTCPConnection& sender)> OnDisconnected;
+    // Handed, like OnStatus, to the I/O handler that Connect creates: called between the short
+    // steps of its waits (a connect with a limit, receive), and it may raise to end them.
+    std::function<void()> OnIdle;
+
+    // The time by which every wait of the connection (connect, receive) ends, over all of them
+    // together; none, the default, leaves each wait to its own limit. A wait that reaches it
+    // raises through RaiseDeadlinePassed.
+    const std::optional<TIdClock::time_point>& Deadline() const { return deadline_; }
+    void SetDeadline(const std::optional<TIdClock::time_point>& value) { deadline_ = value; }
 
     // Received bytes not yet consumed.
     TIdManagedBuffer& InputQueue() { return inputQueue_; }
@@ -121,6 +132,12 @@ public:
 
 protected:
     void Notification(TIdBaseComponent& destroyed) override;
+    // A wait has reached the deadline. A bare connection reports a read time-out; a protocol
+    // client that sets deadlines names its own limit.
+    [[noreturn]] virtual void RaiseDeadlinePassed();
+    // A wait limit in ms (negative: none), shortened to what is left before the deadline;
+    // bounded tells whether the deadline is the tighter limit. Raises once the deadline has passed.
+    std::int32_t WithinDeadline(std::int32_t limit, bool& bounded);
     // Makes the handler this connection's own; it is freed by Disconnect.
     void AdoptIOHandler(std::unique_ptr<TIdIOHandler> handler);
 
@@ -152,6 +169,7 @@ private:
     std::int32_t readTimeout_ = 0;
     std::int32_t recvBufferSize_ = DefaultBufferSize;
     std::int32_t sendBufferSize_ = DefaultBufferSize;
+    std::optional<TIdClock::time_point> deadline_;
 };
 
 }  // namespace w20

@@ -15,6 +15,12 @@ namespace {
 constexpr int MetaStockFormat = 0;
 constexpr int OmegaFormat = 1;
 
+// No wait on the service is endless: a connect, a silence between two pieces of an answer, and a
+// whole Get each have their limit, the last one the period of the cycle. Milliseconds.
+constexpr std::int32_t QuoteConnectTimeout = 10000;
+constexpr std::int32_t QuoteReadTimeout = 30000;
+constexpr std::int32_t QuoteRequestTimeout = 60000;
+
 // A blank or a control byte cannot stand in a request target: servers refuse the request line.
 // Such bytes of a query value go as "%XX"; every other byte goes as it is, so a value that could
 // be sent before is sent byte for byte as before.
@@ -70,7 +76,9 @@ void ConfigureQuoteClient(TIdHTTP& http) {
     http.SetMaxLineAction(maException);
     http.SetProtocolVersion(pv1_1);
     http.SetHTTPOptions({hoForceEncodeParams});
-    http.SetConnectTimeout(0);
+    http.SetConnectTimeout(QuoteConnectTimeout);
+    http.SetReadTimeout(QuoteReadTimeout);
+    http.SetRequestTimeout(QuoteRequestTimeout);
 }
 
 void T1Execute(QuoteWindow& window, const Configuration& config, TIdHTTP& http) {

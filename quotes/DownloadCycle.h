@@ -12,7 +12,7 @@ class TIdHTTP;
 // The query tail of interval item 0, 1 or 2 (the bar length in seconds); empty for any other.
 std::string IntervalTail(int intervalItem);
 
-// The client settings the quote service is fetched with.
+// The client settings the quote service is fetched with, its time limits included.
 void ConfigureQuoteClient(TIdHTTP& http);
 
 // One download cycle: the bars of both instruments for the picker's date and the chosen interval

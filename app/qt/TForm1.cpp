@@ -1,5 +1,6 @@
 #include "app/qt/TForm1.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateEdit>
@@ -362,6 +363,17 @@ void TForm1::enableTimer(bool enabled) {
     } else {
         Timer1->stop();
     }
+}
+
+void TForm1::closeWindow() {
+    close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (handlers_.FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
 }
 
 }  // namespace w20

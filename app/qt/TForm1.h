@@ -9,6 +9,7 @@
 #include "app/Form1Controls.h"
 #include "app/Form1Handlers.h"
 
+class QCloseEvent;
 class QDateEdit;
 class QFrame;
 class QLabel;
@@ -55,6 +56,11 @@ public:
     void setPickerDate(TDateTime date) override;
     void setPreviewText(const std::string& text) override;
     void enableTimer(bool enabled) override;
+    void closeWindow() override;
+
+protected:
+    // Held back while a cycle runs; the handlers close the window once it has unwound.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateControls();

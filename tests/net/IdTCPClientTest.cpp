@@ -1,6 +1,5 @@
 #include "net/IdTCPClient.h"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -15,6 +14,7 @@
 #include "net/IdIOHandlerSocket.h"
 #include "tests/net/LoopbackPeer.h"
 #include "tests/net/Outcome.h"
+#include "tests/support/FullBacklogListener.h"
 #include "tests/support/ScriptedServer.h"
 
 namespace w20 {
@@ -293,29 +293,10 @@ TEST(TCPClient, RefusedConnect) {
     }
 }
 
-// A listener whose queue of waiting connections is full: a new connect gets no answer.
-struct SilentListener {
-    test::Descriptor listener;
-    test::Descriptor filler;
-    int port = 0;
-
-    SilentListener() {
-        listener.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener.Get(), 0) != 0) {
-            throw std::runtime_error("no listener");
-        }
-        port = test::LocalPort(listener.Get());
-        filler = test::ConnectTo(port);
-    }
-};
-
 TEST(TCPClient, TimedConnect) {
-    SilentListener listener;
-    Client client(static_cast<std::uint16_t>(listener.port));
+    test::FullBacklogListener listener;
+    ASSERT_TRUE(listener.Full()) << "the kernel answers every connect: no unanswered one to time out";
+    Client client(listener.Port());
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(Outcome([&] {
                   client.Connect(300);

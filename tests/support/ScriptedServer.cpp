@@ -77,6 +77,9 @@ std::string ScriptStep::Describe() const {
             return "send " + std::to_string(bytes.size()) + " bytes in random pieces";
         case Kind::SendRepeated:
             return "send " + std::to_string(bytes.size()) + " bytes " + std::to_string(count) + " times";
+        case Kind::Drip:
+            return "drip " + std::to_string(bytes.size()) + " bytes, one per " +
+                   std::to_string(duration.count()) + " ms";
         case Kind::Pause:
             return "pause " + std::to_string(duration.count()) + " ms";
         case Kind::WaitBytes:
@@ -126,6 +129,13 @@ ScriptStep SendRepeated(std::string pattern, std::size_t times) {
     ScriptStep step = Step(ScriptStep::Kind::SendRepeated);
     step.bytes = std::move(pattern);
     step.count = times;
+    return step;
+}
+
+ScriptStep Drip(std::string bytes, Millis gap) {
+    ScriptStep step = Step(ScriptStep::Kind::Drip);
+    step.bytes = std::move(bytes);
+    step.duration = gap;
     return step;
 }
 
@@ -253,6 +263,8 @@ private:
                 return SendInPieces(step);
             case ScriptStep::Kind::SendRepeated:
                 return SendRepeatedly(step.bytes, step.count);
+            case ScriptStep::Kind::Drip:
+                return DripBytes(step.bytes, step.duration);
             case ScriptStep::Kind::Pause:
                 return Sleep(step.duration);
             case ScriptStep::Kind::WaitBytes:
@@ -329,6 +341,16 @@ private:
             if (Io io = SendAll(step.bytes.data() + sent, size); io != Io::Ok)
                 return io;
             sent += size;
+        }
+        return Io::Ok;
+    }
+
+    Io DripBytes(const std::string& bytes, Millis gap) {
+        for (std::size_t at = 0; at < bytes.size(); ++at) {
+            if (at > 0 && Sleep(gap) == Io::Stopped)
+                return Io::Stopped;
+            if (Io io = SendAll(bytes.data() + at, 1); io != Io::Ok)
+                return io;
         }
         return Io::Ok;
     }

@@ -24,6 +24,7 @@ struct ScriptStep {
         SendPieces,        // bytes cut at the given sizes (the last size repeats)
         SendRandomPieces,  // bytes cut at seeded random sizes from 1 to count
         SendRepeated,      // bytes, count times, without holding the whole text
+        Drip,              // bytes one at a time, duration between two of them
         Pause,             // duration, neither reading nor sending
         WaitBytes,         // count more request bytes
         WaitHead,          // up to and including the blank line that ends a request head
@@ -49,6 +50,7 @@ ScriptStep Send(std::string bytes);
 ScriptStep SendPieces(std::string bytes, std::vector<std::size_t> sizes);
 ScriptStep SendRandomPieces(std::string bytes, std::uint32_t seed, std::size_t maxPiece = 16);
 ScriptStep SendRepeated(std::string pattern, std::size_t times);
+ScriptStep Drip(std::string bytes, Millis gap);
 ScriptStep Pause(Millis duration);
 ScriptStep WaitBytes(std::size_t count);
 ScriptStep WaitHead();

@@ -62,6 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                      return all;
                  }(),
                  false},
+        SendCase{"DripOneByteAtATime", {Drip("drip", milliseconds(5)), Close()}, "drip", false},
         SendCase{"SeveralSends", {Send("a"), Pause(milliseconds(20)), Send("b"), Close()}, "ab", false},
         SendCase{"ResetAfterData", {Send("part"), Pause(milliseconds(50)), Reset()}, "part", true},
         SendCase{"ResetAtOnce", {Reset()}, "", true}, SendCase{"CloseAtOnce", {Close()}, "", false}),

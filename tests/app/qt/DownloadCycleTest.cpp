@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <chrono>
+
 #include "app/qt/QtText.h"
 #include "quotes/DownloadCycle.h"
 #include "tests/app/qt/StartedForm.h"
@@ -274,6 +276,48 @@ private slots:
         QCOMPARE(ReadFileBytes(started.dir.File("vor5.txt")),
                  "W20[VOR],5," + date + ",093000,1.00,2.00,0.50,1.50,10\r\n" + "FW20[VOR],5," + date +
                      ",093000,3.00,4.00,2.50,3.50,20\r\n");
+    }
+
+    // The window is closed while the service keeps silent: the cycle gives up its wait at once,
+    // quietly, and the program leaves its event loop.
+    void closingDuringADownloadEndsItAndTheProgram() {
+        ScriptedServer server({{WaitRequest(), Silent(Millis(5000))}}, {.waitBound = Millis(6000)});
+        CycleForm started(server.Url("/q.php"));
+        WriteFileBytes(started.dir.File("vor5.txt"), "old\r\n");
+        started.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(started.form.get()));
+
+        bool heldBack = false;  // the window stayed while the cycle still ran
+        QTimer closer;
+        closer.setInterval(20);
+        connect(&closer, &QTimer::timeout, [&] {
+            if (SplitRequests(server.Received(0)).empty())
+                return;
+            closer.stop();
+            started.form->close();
+            heldBack = started.form->isVisible() && started.form->Handlers().CycleRunning();
+        });
+        bool boundPassed = false;
+        QTimer::singleShot(8000, qApp, [&] {
+            boundPassed = true;
+            QCoreApplication::quit();
+        });
+        QTimer::singleShot(0, started.button(), [&] {
+            closer.start();
+            started.Start();
+        });
+        const auto start = std::chrono::steady_clock::now();
+        QCoreApplication::exec();
+
+        QVERIFY(!boundPassed);
+        QVERIFY(std::chrono::steady_clock::now() - start < std::chrono::seconds(2));
+        QVERIFY(heldBack);
+        QVERIFY(!started.form->isVisible());
+        QVERIFY(started.desktop.boxes.empty());
+        QVERIFY(!started.timer()->isActive());
+        QCOMPARE(started.File("vor5.txt"), std::string("old\r\n"));
+        QCOMPARE(started.Caption(), std::string("Korvane W20/FW20 Project"));
+        QVERIFY(server.WaitForFinished(0));
     }
 
     void theDemoServiceServesAWholeCycle() {
