@@ -1,65 +1,30 @@
 #include "net/IdBuffer.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "net/IdBufferPages.h"
 #include "net/IdExceptions.h"
 
 namespace w20 {
 
-namespace {
-
-std::size_t RoundToPages(std::size_t size) {
-    static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    return (size + page - 1) / page * page;
-}
-
-}  // namespace
-
 TIdSimpleBuffer::~TIdSimpleBuffer() {
-    if (capacity_ >= MappedBlockSize) {
-        ::munmap(data_, capacity_);
-    } else {
-        std::free(data_);
-    }
+    std::free(data_);
 }
 
 void TIdSimpleBuffer::Grow(std::size_t length, bool exact) {
     if (length <= capacity_)
         return;
-    std::size_t capacity = exact ? length : std::max({length, 2 * capacity_, std::size_t{256}});
-    void* grown;
-    if (capacity < MappedBlockSize) {
-        grown = std::realloc(data_, capacity);
-        if (grown == nullptr)
-            throw std::bad_alloc();
-    } else {
-        capacity = RoundToPages(capacity);
-        if (capacity_ >= MappedBlockSize) {
-            grown = ::mremap(data_, capacity_, capacity, MREMAP_MAYMOVE);
-            if (grown == MAP_FAILED)
-                throw std::bad_alloc();
-        } else {
-            grown = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (grown == MAP_FAILED)
-                throw std::bad_alloc();
-            if (length_ > 0)
-                std::memcpy(grown, data_, length_);
-            std::free(data_);
-        }
-    }
-    if (capacity >= MappedBlockSize) {
-        // Large pages where the system offers them on request: a large body then costs a few
-        // page faults instead of one per 4 KiB, which is most of the cost of storing it.
-        ::madvise(grown, capacity, MADV_HUGEPAGE);
-    }
+    const std::size_t capacity = exact ? length : std::max({length, 2 * capacity_, std::size_t{256}});
+    void* const grown = std::realloc(data_, capacity);
+    if (grown == nullptr)
+        throw std::bad_alloc();
     data_ = static_cast<char*>(grown);
     capacity_ = capacity;
+    // The pages not yet written: a large buffer is usually about to be filled.
+    AskForLargePages(data_ + length_, capacity_ - length_);
 }
 
 void TIdSimpleBuffer::SetSize(std::size_t size) {
@@ -87,23 +52,31 @@ std::size_t TIdSimpleBuffer::Read(void* destination, std::size_t count) {
 void TIdSimpleBuffer::Write(const void* source, std::size_t count) {
     if (count == 0)
         return;
-    const std::size_t end = start_ + position_ + count;
-    if (end > length_) {
-        Grow(end, false);
-        length_ = end;
-    }
-    std::memcpy(data_ + start_ + position_, source, count);
+    std::memcpy(TIdSimpleBuffer::Room(count, true), source, count);
     position_ += count;
 }
 
 void TIdSimpleBuffer::Reserve(std::size_t size) {
-    Grow(start_ + size, true);
+    // Exactly what an empty buffer is told; one that holds bytes grows as when written, so that a
+    // hint per piece of a body does not move it piece by piece.
+    Grow(start_ + size, Size() == 0);
 }
 
 void TIdSimpleBuffer::Append(std::string_view bytes) {
     if (bytes.empty())
         return;
     std::memcpy(Extend(bytes.size()), bytes.data(), bytes.size());
+}
+
+char* TIdSimpleBuffer::Room(std::size_t count, bool grow) {
+    const std::size_t end = start_ + position_ + count;
+    if (end > capacity_ && !grow)
+        return nullptr;
+    if (end > length_) {
+        Grow(end, false);
+        length_ = end;
+    }
+    return data_ + start_ + position_;
 }
 
 char* TIdSimpleBuffer::Extend(std::size_t count) {
