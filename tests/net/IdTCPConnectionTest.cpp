@@ -241,12 +241,13 @@ TEST(FillInputQueue, WaitLimitPassedToTheTransport) {
     }
 }
 
-// A stream that records the largest size it was asked to hold; without memory to lend, every
-// byte reaches it through the connection's queue.
+// A stream that records the largest size it was asked to hold and how many bytes were copied
+// into it; without memory to lend, every byte reaches it through the connection's queue.
 struct RecordingStream : TIdSimpleBuffer {
     bool lends = true;
     std::size_t largestSize = 0;
     std::size_t largestReserve = 0;
+    std::size_t copied = 0;
     char* Room(std::size_t count, bool grow) override {
         if (!lends)
             return nullptr;
@@ -260,6 +261,7 @@ struct RecordingStream : TIdSimpleBuffer {
     }
     void Write(const void* source, std::size_t count) override {
         TIdSimpleBuffer::Write(source, count);
+        copied += count;
         largestSize = std::max(largestSize, Size());
     }
     void Reserve(std::size_t size) override {
@@ -340,6 +342,10 @@ TEST(ReadToStream, CountsAndCloses) {
                 // most one block is made room for ahead of them.
                 EXPECT_LE(stream.largestSize, c.written.size() + static_cast<std::size_t>(c.block));
                 EXPECT_LE(stream.largestReserve, TIdTCPConnection::PresizeLimit);
+                // Counted bytes that were not queued before the read land in the stream at once.
+                if (lends && !c.untilClose) {
+                    EXPECT_EQ(stream.copied, 0u);
+                }
             }
         }
     }
