@@ -17,14 +17,18 @@ TIdSimpleBuffer::~TIdSimpleBuffer() {
 void TIdSimpleBuffer::Grow(std::size_t length, bool exact) {
     if (length <= capacity_)
         return;
-    const std::size_t capacity = exact ? length : std::max({length, 2 * capacity_, std::size_t{256}});
-    void* const grown = std::realloc(data_, capacity);
+    const std::size_t capacity = exact ? length : std::max(GrownRoom(length), std::size_t{256});
+    // A new block rather than realloc, so that it asks for large pages before the bytes are
+    // copied in and first touch it.
+    char* const grown = static_cast<char*>(std::malloc(capacity));
     if (grown == nullptr)
         throw std::bad_alloc();
-    data_ = static_cast<char*>(grown);
+    AskForLargePages(grown, capacity);
+    if (length_ > 0)
+        std::memcpy(grown, data_, length_);
+    std::free(data_);
+    data_ = grown;
     capacity_ = capacity;
-    // The pages not yet written: a large buffer is usually about to be filled.
-    AskForLargePages(data_ + length_, capacity_ - length_);
 }
 
 void TIdSimpleBuffer::SetSize(std::size_t size) {

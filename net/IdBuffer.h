@@ -11,8 +11,9 @@ namespace w20 {
 
 // A growable in-memory byte stream with removal from the front.
 //
-// The bytes live in one block of the C heap rather than in a string, so that the block grows by
-// realloc, which can often extend it in place, and room reserved ahead is not cleared.
+// The bytes live in one block of the C heap rather than in a string, so that room reserved ahead
+// is not cleared. An empty buffer reserves exactly what it is told; one that holds bytes grows by
+// GrownRoom.
 class TIdSimpleBuffer : public TIdStream {
 public:
     TIdSimpleBuffer() = default;

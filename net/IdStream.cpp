@@ -9,6 +9,10 @@
 
 namespace w20 {
 
+std::size_t TIdStream::GrownRoom(std::size_t end) {
+    return std::max(std::bit_ceil(end), end > LargeStep ? LargeRoom : 0);
+}
+
 void TIdStringStream::SetSize(std::size_t size) {
     Grow(size, false);
     text_.resize(size);
@@ -55,11 +59,8 @@ char* TIdStringStream::Room(std::size_t count, bool grow) {
 void TIdStringStream::Grow(std::size_t end, bool exact) {
     if (end <= text_.capacity())
         return;
-    std::size_t capacity = end;
-    if (!exact)
-        capacity = std::max(std::bit_ceil(end), end > LargeStep ? LargeRoom : 0);
     std::string grown;
-    grown.reserve(capacity);
+    grown.reserve(exact ? end : GrownRoom(end));
     AskForLargePages(grown.data(), grown.capacity());
     grown.append(text_);
     text_.swap(grown);

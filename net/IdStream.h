@@ -34,20 +34,23 @@ public:
         static_cast<void>(grow);
         return nullptr;
     }
+
+    // The rule by which a stream's storage grows when its content must reach end bytes and its
+    // size was not reserved ahead: to the next power of two, and past LargeStep at once to at
+    // least LargeRoom. Content that large whose end nobody announced is likely to be larger still;
+    // room never written costs address space (on some systems committed memory), while every
+    // doubling would copy the whole content and touch as much fresh memory again.
+    static constexpr std::size_t LargeStep = std::size_t{1} << 20;
+    static constexpr std::size_t LargeRoom = std::size_t{256} << 20;
+    static std::size_t GrownRoom(std::size_t end);
 };
 
 // A stream over a text of its own, which TakeText hands over without a copy.
 //
 // The text lies in one block, which asks for large pages before anything is copied in. An empty
-// stream reserves exactly what it is told; one that holds bytes grows in powers of two, and past
-// LargeStep at once to LargeRoom: a text that large whose end nobody announced is likely to be
-// larger still, and room that is never written costs address space (on some systems committed
-// memory), while every doubling would copy the whole text and touch as much fresh memory again.
+// stream reserves exactly what it is told; one that holds bytes grows by GrownRoom.
 class TIdStringStream : public TIdStream {
 public:
-    static constexpr std::size_t LargeStep = std::size_t{1} << 20;
-    static constexpr std::size_t LargeRoom = std::size_t{256} << 20;
-
     std::size_t Size() const override { return text_.size(); }
     void SetSize(std::size_t size) override;
     std::size_t Position() const override { return position_; }
@@ -62,7 +65,7 @@ public:
     std::string TakeText();
 
 private:
-    // Makes room for at least end bytes, exactly that many or by the rule of growth.
+    // Makes room for at least end bytes: exactly that many, or by GrownRoom.
     void Grow(std::size_t end, bool exact);
 
     std::string text_;
