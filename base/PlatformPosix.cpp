@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,7 +6,6 @@
 #include <chrono>
 #include <climits>
 
-#include "base/LargeMemory.h"
 #include "base/Platform.h"
 
 namespace w20::platform {
@@ -189,30 +187,3 @@ bool LocalOffsetSeconds(std::time_t moment, long& secondsEast) {
 }
 
 }  // namespace w20::platform
-
-namespace w20 {
-
-std::size_t RoundToPages(std::size_t size) {
-    static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    return (size + page - 1) / page * page;
-}
-
-void* AllocateLargeBlock(std::size_t size) {
-    void* block = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    return block == MAP_FAILED ? nullptr : block;
-}
-
-void* GrowLargeBlock(void* block, std::size_t oldSize, std::size_t size, std::size_t) {
-    void* grown = ::mremap(block, oldSize, size, MREMAP_MAYMOVE);
-    return grown == MAP_FAILED ? nullptr : grown;
-}
-
-void FreeLargeBlock(void* block, std::size_t size) {
-    ::munmap(block, size);
-}
-
-void AdviseLargePages(void* start, std::size_t size) {
-    ::madvise(start, size, MADV_HUGEPAGE);
-}
-
-}  // namespace w20

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "base/DateTime.h"
-#include "base/LargeMemory.h"
 #include "base/Platform.h"
 
 namespace w20::platform {
@@ -173,37 +172,3 @@ bool LocalOffsetSeconds(std::time_t, long& secondsEast) {
 }
 
 }  // namespace w20::platform
-
-namespace w20 {
-
-std::size_t RoundToPages(std::size_t size) {
-    static const std::size_t page = [] {
-        SYSTEM_INFO info{};
-        GetSystemInfo(&info);
-        return static_cast<std::size_t>(info.dwPageSize);
-    }();
-    return (size + page - 1) / page * page;
-}
-
-void* AllocateLargeBlock(std::size_t size) {
-    return VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-}
-
-// Windows cannot grow a block in place on request: a new block takes the bytes in use.
-void* GrowLargeBlock(void* block, std::size_t, std::size_t size, std::size_t used) {
-    void* grown = AllocateLargeBlock(size);
-    if (grown == nullptr)
-        return nullptr;
-    std::memcpy(grown, block, used);
-    VirtualFree(block, 0, MEM_RELEASE);
-    return grown;
-}
-
-void FreeLargeBlock(void* block, std::size_t) {
-    VirtualFree(block, 0, MEM_RELEASE);
-}
-
-// Large pages on Windows need a privilege the user does not have: ordinary pages it is.
-void AdviseLargePages(void*, std::size_t) {}
-
-}  // namespace w20

@@ -3,14 +3,14 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <string_view>
+#include <vector>
 
 #include "base/Convert.h"
-#include "base/LargeMemory.h"
 #include "base/Strings.h"
 #include "http/IdHTTPExceptions.h"
 #include "net/IdBuffer.h"
 #include "net/IdExceptions.h"
+#include "net/IdStream.h"
 
 namespace w20 {
 namespace {
@@ -51,22 +51,6 @@ private:
     TIdHTTPResponse& response_;
     TIdStream* saved_;
 };
-
-// The body as text. A large one goes into memory that asks for large pages before it is first
-// touched: one page fault per 4 KiB would cost more than the copy itself.
-std::string CopyToText(std::string_view bytes) {
-    constexpr std::uintptr_t LargePage = 2u << 20;
-    std::string text;
-    text.reserve(bytes.size());
-    if (bytes.size() >= 2 * LargePage) {
-        const auto start = reinterpret_cast<std::uintptr_t>(text.data());
-        const std::uintptr_t first = (start + LargePage - 1) & ~(LargePage - 1);
-        const std::uintptr_t last = (start + bytes.size()) & ~(LargePage - 1);
-        AdviseLargePages(reinterpret_cast<void*>(first), last - first);
-    }
-    text.append(bytes);
-    return text;
-}
 
 }  // namespace
 
@@ -123,9 +107,10 @@ void TIdCustomHTTP::DoOnDisconnected() {
 }
 
 std::string TIdCustomHTTP::Get(const std::string& url) {
-    TIdSimpleBuffer body;
+    // The body is received straight into the text that is returned.
+    TIdStringStream body;
     DoRequest(hmGet, url, nullptr, &body);
-    return CopyToText(body.Bytes());
+    return body.TakeText();
 }
 
 void TIdCustomHTTP::Get(const std::string& url, TIdStream& destination) {
@@ -370,7 +355,7 @@ void TIdCustomHTTP::DropBody() {
 }
 
 void TIdCustomHTTP::RaiseProtocolError() {
-    TIdSimpleBuffer errorBody;
+    TIdStringStream errorBody;
     {
         const ScopedContentStream stream(response_, &errorBody);
         const ScopedReadTimeout timeout(*this, ErrorBodyTimeout);
@@ -381,8 +366,7 @@ void TIdCustomHTTP::RaiseProtocolError() {
         }
         exchangeOpen_ = false;
     }
-    throw EIdHTTPProtocolException(response_.ResponseCode(), response_.ResponseText(),
-                                   std::string(errorBody.Bytes()));
+    throw EIdHTTPProtocolException(response_.ResponseCode(), response_.ResponseText(), errorBody.TakeText());
 }
 
 bool TIdCustomHTTP::Authorize(bool proxy) {

@@ -127,15 +127,7 @@ void TIdHTTPResponse::ReadCounted(TIdStream& stream, std::int64_t count) {
 
 void TIdHTTPResponse::ReadChunked(TIdStream& stream) {
     client_.ReportStatus(StatusText, "Chunk Started");
-    // Room ahead grows with what has arrived, so that the exact reservation the connection makes
-    // for each chunk finds the room there instead of growing the stream chunk by chunk.
-    std::size_t room = 0;
     for (std::int64_t size = ChunkSize(client_.ReadLine()); size > 0; size = ChunkSize(client_.ReadLine())) {
-        const std::size_t needed = stream.Position() + static_cast<std::size_t>(std::min(size, CountPiece));
-        if (needed > room) {
-            room = std::max(needed, 2 * stream.Position());
-            stream.Reserve(room);
-        }
         for (std::int64_t remaining = size; remaining > 0;) {
             const std::int64_t piece = std::min(remaining, CountPiece);
             client_.ReadToStream(stream, static_cast<std::int32_t>(piece), false);

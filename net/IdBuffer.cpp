@@ -5,49 +5,29 @@
 #include <cstring>
 #include <new>
 
-#include "base/LargeMemory.h"
+#include "net/IdBufferPages.h"
 #include "net/IdExceptions.h"
 
 namespace w20 {
 
 TIdSimpleBuffer::~TIdSimpleBuffer() {
-    if (capacity_ >= MappedBlockSize) {
-        FreeLargeBlock(data_, capacity_);
-    } else {
-        std::free(data_);
-    }
+    std::free(data_);
 }
 
 void TIdSimpleBuffer::Grow(std::size_t length, bool exact) {
     if (length <= capacity_)
         return;
-    std::size_t capacity = exact ? length : std::max({length, 2 * capacity_, std::size_t{256}});
-    void* grown;
-    if (capacity < MappedBlockSize) {
-        grown = std::realloc(data_, capacity);
-        if (grown == nullptr)
-            throw std::bad_alloc();
-    } else {
-        capacity = RoundToPages(capacity);
-        if (capacity_ >= MappedBlockSize) {
-            grown = GrowLargeBlock(data_, capacity_, capacity, length_);
-            if (grown == nullptr)
-                throw std::bad_alloc();
-        } else {
-            grown = AllocateLargeBlock(capacity);
-            if (grown == nullptr)
-                throw std::bad_alloc();
-            if (length_ > 0)
-                std::memcpy(grown, data_, length_);
-            std::free(data_);
-        }
-    }
-    if (capacity >= MappedBlockSize) {
-        // Large pages where the system offers them on request: a large body then costs a few
-        // page faults instead of one per 4 KiB, which is most of the cost of storing it.
-        AdviseLargePages(grown, capacity);
-    }
-    data_ = static_cast<char*>(grown);
+    const std::size_t capacity = exact ? length : std::max(GrownRoom(length), std::size_t{256});
+    // A new block rather than realloc, so that it asks for large pages before the bytes are
+    // copied in and first touch it.
+    char* const grown = static_cast<char*>(std::malloc(capacity));
+    if (grown == nullptr)
+        throw std::bad_alloc();
+    AskForLargePages(grown, capacity);
+    if (length_ > 0)
+        std::memcpy(grown, data_, length_);
+    std::free(data_);
+    data_ = grown;
     capacity_ = capacity;
 }
 
@@ -76,23 +56,31 @@ std::size_t TIdSimpleBuffer::Read(void* destination, std::size_t count) {
 void TIdSimpleBuffer::Write(const void* source, std::size_t count) {
     if (count == 0)
         return;
-    const std::size_t end = start_ + position_ + count;
-    if (end > length_) {
-        Grow(end, false);
-        length_ = end;
-    }
-    std::memcpy(data_ + start_ + position_, source, count);
+    std::memcpy(TIdSimpleBuffer::Room(count, true), source, count);
     position_ += count;
 }
 
 void TIdSimpleBuffer::Reserve(std::size_t size) {
-    Grow(start_ + size, true);
+    // Exactly what an empty buffer is told; one that holds bytes grows as when written, so that a
+    // hint per piece of a body does not move it piece by piece.
+    Grow(start_ + size, Size() == 0);
 }
 
 void TIdSimpleBuffer::Append(std::string_view bytes) {
     if (bytes.empty())
         return;
     std::memcpy(Extend(bytes.size()), bytes.data(), bytes.size());
+}
+
+char* TIdSimpleBuffer::Room(std::size_t count, bool grow) {
+    const std::size_t end = start_ + position_ + count;
+    if (end > capacity_ && !grow)
+        return nullptr;
+    if (end > length_) {
+        Grow(end, false);
+        length_ = end;
+    }
+    return data_ + start_ + position_;
 }
 
 char* TIdSimpleBuffer::Extend(std::size_t count) {

@@ -11,14 +11,11 @@ namespace w20 {
 
 // A growable in-memory byte stream with removal from the front.
 //
-// The bytes live in one block rather than in a string: a large block is mapped memory of its own
-// and grows by remapping its pages instead of copying them, so a body of hundreds of megabytes
-// read into the buffer never exists twice, and room reserved ahead costs nothing until written.
+// The bytes live in one block of the C heap rather than in a string, so that room reserved ahead
+// is not cleared. An empty buffer reserves exactly what it is told; one that holds bytes grows by
+// GrownRoom.
 class TIdSimpleBuffer : public TIdStream {
 public:
-    // Blocks of at least this many bytes are mapped memory.
-    static constexpr std::size_t MappedBlockSize = 65536;
-
     TIdSimpleBuffer() = default;
     ~TIdSimpleBuffer() override;
 
@@ -32,6 +29,7 @@ public:
     std::size_t Read(void* destination, std::size_t count) override;
     void Write(const void* source, std::size_t count) override;
     void Reserve(std::size_t size) override;
+    char* Room(std::size_t count, bool grow) override;
     // Adds bytes at the end; the position stays.
     void Append(std::string_view bytes);
     // Adds count bytes of no particular value at the end and returns where they begin: room for
@@ -61,8 +59,8 @@ private:
     void Grow(std::size_t length, bool exact);
 
     char* data_ = nullptr;
-    std::size_t length_ = 0;    // bytes in use, consumed prefix included
-    std::size_t capacity_ = 0;  // at least MappedBlockSize exactly when the block is mapped
+    std::size_t length_ = 0;  // bytes in use, consumed prefix included
+    std::size_t capacity_ = 0;
     std::size_t position_ = 0;  // counted from the start of the content
 };
 

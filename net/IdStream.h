@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace w20 {
 
@@ -24,6 +25,51 @@ public:
     virtual void Write(const void* source, std::size_t count) = 0;
     // A hint that the content will reach size bytes; changes neither content nor position.
     virtual void Reserve(std::size_t size) { static_cast<void>(size); }
+    // The stream's own memory for the count bytes from the position on, so that a receive can
+    // put them there without a copy; the content grows to hold them, with bytes of no particular
+    // value, and the position stays. Null when the stream has no such memory, or when it would
+    // have to grow its storage and grow is clear: Write then.
+    virtual char* Room(std::size_t count, bool grow) {
+        static_cast<void>(count);
+        static_cast<void>(grow);
+        return nullptr;
+    }
+
+    // The rule by which a stream's storage grows when its content must reach end bytes and its
+    // size was not reserved ahead: to the next power of two, and past LargeStep at once to at
+    // least LargeRoom. Content that large whose end nobody announced is likely to be larger still;
+    // room never written costs address space (on some systems committed memory), while every
+    // doubling would copy the whole content and touch as much fresh memory again.
+    static constexpr std::size_t LargeStep = std::size_t{1} << 20;
+    static constexpr std::size_t LargeRoom = std::size_t{256} << 20;
+    static std::size_t GrownRoom(std::size_t end);
+};
+
+// A stream over a text of its own, which TakeText hands over without a copy.
+//
+// The text lies in one block, which asks for large pages before anything is copied in. An empty
+// stream reserves exactly what it is told; one that holds bytes grows by GrownRoom.
+class TIdStringStream : public TIdStream {
+public:
+    std::size_t Size() const override { return text_.size(); }
+    void SetSize(std::size_t size) override;
+    std::size_t Position() const override { return position_; }
+    void SetPosition(std::size_t position) override;
+    std::size_t Read(void* destination, std::size_t count) override;
+    void Write(const void* source, std::size_t count) override;
+    void Reserve(std::size_t size) override;
+    char* Room(std::size_t count, bool grow) override;
+
+    const std::string& Text() const { return text_; }
+    // The content, moved out; the stream is empty afterwards.
+    std::string TakeText();
+
+private:
+    // Makes room for at least end bytes: exactly that many, or by GrownRoom.
+    void Grow(std::size_t end, bool exact);
+
+    std::string text_;
+    std::size_t position_ = 0;
 };
 
 }  // namespace w20

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "net/IdExceptions.h"
 #include "net/IdSocketHandle.h"
@@ -158,8 +159,15 @@ void TIdTCPConnection::DropSocket() {
         ioHandler_->Close();
 }
 
-std::int32_t TIdTCPConnection::ReceiveIntoQueue(std::int32_t& added) {
+std::int32_t TIdTCPConnection::ReceiveOnce(std::int32_t& added) {
     added = 0;
+    if (landing_.room != nullptr) {
+        const std::int32_t n =
+            ioHandler_->Recv(landing_.room + landing_.held, landing_.length - landing_.held);
+        added = std::max(n, 0);
+        landing_.held += added;
+        return n;
+    }
     if (intercept_ != nullptr) {
         receiveBlock_.SetSize(static_cast<std::size_t>(recvBufferSize_));
         const std::int32_t n = ioHandler_->Recv(receiveBlock_.Memory(), recvBufferSize_);
@@ -184,6 +192,12 @@ std::int32_t TIdTCPConnection::ReceiveIntoQueue(std::int32_t& added) {
     added = std::max(n, 0);
     inputQueue_.SetSize(queued + static_cast<std::size_t>(added));
     return n;
+}
+
+char* TIdTCPConnection::LastReceived(std::int32_t count) {
+    if (landing_.room != nullptr)
+        return landing_.room + landing_.held - count;
+    return inputQueue_.Memory() + inputQueue_.Size() - static_cast<std::size_t>(count);
 }
 
 std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t timeout, bool raiseOnTimeout) {
@@ -214,7 +228,7 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
                 throw EIdNotConnected();
             n = 0;
         } else {
-            n = ReceiveIntoQueue(added);
+            n = ReceiveOnce(added);
         }
         peerClosed_ = n == 0;
         if (n != 0) {
@@ -222,7 +236,7 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
             if (stack.CheckSocketResult(n, {seShutdown, seConnectionAborted})) {
                 if (ioHandler_ != nullptr)
                     DropSocket();
-                if (inputQueue_.Size() == 0)
+                if (inputQueue_.Size() == 0 && landing_.held == 0)
                     stack.ThrowSocketError(stack.LastSocketErrorCode());
                 n = 0;
             }
@@ -231,7 +245,7 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
             // What the intercept made of the block counts from here on.
             n = added;
             if (asciiFilter_) {
-                char* const bytes = inputQueue_.Memory() + inputQueue_.Size() - static_cast<std::size_t>(n);
+                char* const bytes = LastReceived(n);
                 for (std::int32_t i = 0; i < n; ++i)
                     bytes[i] = static_cast<char>(bytes[i] & 0x7F);
             }
@@ -309,9 +323,9 @@ void TIdTCPConnection::ReadExact(void* destination, std::int32_t count) {
     inputQueue_.DropFront(static_cast<std::size_t>(count));
 }
 
-void TIdTCPConnection::QueueToStream(TIdStream& stream, std::int32_t count) {
-    stream.Write(inputQueue_.Bytes().data(), static_cast<std::size_t>(count));
-    inputQueue_.DropFront(static_cast<std::size_t>(count));
+void TIdTCPConnection::QueueToStream(TIdStream& stream, std::size_t count) {
+    stream.Write(inputQueue_.Bytes().data(), count);
+    inputQueue_.DropFront(count);
 }
 
 void TIdTCPConnection::ReadToStream(TIdStream& stream, std::int32_t count, bool untilClose) {
@@ -323,9 +337,11 @@ void TIdTCPConnection::ReadToStream(TIdStream& stream, std::int32_t count, bool 
     if (count >= 0) {
         stream.Reserve(stream.Position() + std::min(static_cast<std::size_t>(count), PresizeLimit));
     }
-    std::int32_t remaining = count;
+    // Up to the close nothing bounds the count, so it is kept in 64 bits: a body of more than
+    // 2 GiB is read to its end, not cut at the largest 32-bit count.
+    std::int64_t remaining = count;
     if (untilClose) {
-        remaining = std::numeric_limits<std::int32_t>::max();
+        remaining = std::numeric_limits<std::int64_t>::max();
         WorkBegin(WorkRead, 0);
     } else {
         WorkBegin(WorkRead, count);
@@ -345,31 +361,58 @@ void TIdTCPConnection::ReadToStream(TIdStream& stream, std::int32_t count, bool 
     finish();
 }
 
-void TIdTCPConnection::ReadToStreamBlocks(TIdStream& stream, std::int32_t remaining, bool untilClose) {
-    const std::int32_t queued = static_cast<std::int32_t>(
-        std::min(inputQueue_.Size(), static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())));
-    if (queued > 0 && remaining > 0) {
-        const std::int32_t n = std::min(queued, remaining);
+void TIdTCPConnection::ReadToStreamBlocks(TIdStream& stream, std::int64_t remaining, bool untilClose) {
+    if (inputQueue_.Size() > 0 && remaining > 0) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min(static_cast<std::int64_t>(inputQueue_.Size()), remaining));
         QueueToStream(stream, n);
-        remaining -= n;
+        remaining -= static_cast<std::int64_t>(n);
     }
-    const std::int32_t block = std::min(remaining, recvBufferSize_);
+    const std::int32_t block = static_cast<std::int32_t>(std::min<std::int64_t>(remaining, recvBufferSize_));
     while (Connected() && remaining > 0) {
-        std::int32_t k = std::min(remaining, block);
+        std::int32_t k = static_cast<std::int32_t>(std::min<std::int64_t>(remaining, block));
         try {
-            WaitQueued(static_cast<std::size_t>(k));
+            ReadBlock(stream, k, untilClose);
         } catch (const EIdConnClosedGracefully&) {
             // Without a count the close is the end of the data; with one, the unfinished block
             // stays queued and the close goes on to the caller.
             if (!untilClose)
                 throw;
             k = static_cast<std::int32_t>(inputQueue_.Size());
+            QueueToStream(stream, static_cast<std::size_t>(k));
         }
-        if (k > 0) {
-            QueueToStream(stream, k);
-            remaining -= k;
-        }
+        remaining -= k;
     }
+}
+
+void TIdTCPConnection::ReadBlock(TIdStream& stream, std::int32_t count, bool untilClose) {
+    // Bytes already queued come first, and an intercept sees every block in the queue.
+    char* const room = inputQueue_.Size() == 0 && intercept_ == nullptr
+                           ? stream.Room(static_cast<std::size_t>(count), !untilClose)
+                           : nullptr;
+    if (room != nullptr) {
+        ReceiveBlock(stream, room, count);
+        return;
+    }
+    WaitQueued(static_cast<std::size_t>(count));
+    QueueToStream(stream, static_cast<std::size_t>(count));
+}
+
+void TIdTCPConnection::ReceiveBlock(TIdStream& stream, char* room, std::int32_t count) {
+    landing_ = Landing{room, count, 0};
+    try {
+        while (landing_.held < count) {
+            FillInputQueue(true, TimeoutDefault, true);
+            CheckClosed(true, true);
+        }
+    } catch (...) {
+        const Landing landed = std::exchange(landing_, Landing{});
+        inputQueue_.Append(std::string_view(landed.room, static_cast<std::size_t>(landed.held)));
+        throw;
+    }
+    landing_ = Landing{};
+    stream.SetPosition(stream.Position() + static_cast<std::size_t>(count));
+    WorkProgress(WorkRead, count);
 }
 
 std::string TIdTCPConnection::TakeBuffered() {

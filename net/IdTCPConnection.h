@@ -28,8 +28,11 @@ public:
     static constexpr std::int32_t DefaultMaxLineLength = 16384;
     static constexpr std::int32_t DefaultBufferSize = 32768;
     // A read of a known count reserves room for at most this many bytes ahead; the rest grows as
-    // it arrives, so that a count announced by the peer cannot make us allocate it unbacked.
-    static constexpr std::size_t PresizeLimit = 1 << 20;
+    // it arrives. The count is the peer's word: up to this size a body that was announced
+    // truthfully lands in one block reserved once, never copied on growth; a peer that announces
+    // more than it sends costs at most this much reserved and unused memory, which the system
+    // either leaves unbacked or commits, never the gigabytes a count can name.
+    static constexpr std::size_t PresizeLimit = std::size_t{256} << 20;
 
     TIdTCPConnection();
     // Drops the socket without events and frees an owned I/O handler.
@@ -142,19 +145,36 @@ protected:
     void AdoptIOHandler(std::unique_ptr<TIdIOHandler> handler);
 
 private:
-    // Receives once into the end of InputQueue: the handler's unchecked result, and in added how
-    // many bytes were queued after the intercept saw them.
-    std::int32_t ReceiveIntoQueue(std::int32_t& added);
+    // Memory that a stream lent for the block being read: receives land there instead of in
+    // InputQueue, and the bytes held there count as queued.
+    struct Landing {
+        char* room = nullptr;
+        std::int32_t length = 0;
+        std::int32_t held = 0;
+    };
+
+    // Receives once into the end of InputQueue, or into the landing when one is lent: the
+    // handler's unchecked result, and in added how many bytes arrived after the intercept saw them.
+    std::int32_t ReceiveOnce(std::int32_t& added);
+    // Where the last count bytes received lie.
+    char* LastReceived(std::int32_t count);
     // Fills the queue until it holds count bytes.
     void WaitQueued(std::size_t count);
     // Moves count queued bytes to the stream.
-    void QueueToStream(TIdStream& stream, std::int32_t count);
-    void ReadToStreamBlocks(TIdStream& stream, std::int32_t remaining, bool untilClose);
+    void QueueToStream(TIdStream& stream, std::size_t count);
+    void ReadToStreamBlocks(TIdStream& stream, std::int64_t remaining, bool untilClose);
+    // Exactly count bytes to the stream, straight into its memory where it lends some. Up to the
+    // close the stream is not asked to grow for a block that may never come.
+    void ReadBlock(TIdStream& stream, std::int32_t count, bool untilClose);
+    // Receives count bytes into room, the stream's memory at its position. A failure leaves the
+    // bytes that did arrive queued, as if they had come through InputQueue.
+    void ReceiveBlock(TIdStream& stream, char* room, std::int32_t count);
     std::string LineTooLong(std::int32_t maximum);
     void SendAll(const char* data, std::int32_t count);
 
     TIdManagedBuffer inputQueue_;
     TIdSimpleBuffer receiveBlock_;  // used when an intercept sees each received block
+    Landing landing_;
     std::unique_ptr<TIdSimpleBuffer> batch_;
     std::int32_t batchThreshold_ = -1;
     TIdIOHandler* ioHandler_ = nullptr;

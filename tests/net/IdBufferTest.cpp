@@ -86,11 +86,11 @@ TEST(ManagedBuffer, ConsumingEverythingClearsAtOnce) {
     EXPECT_EQ(buffer.Position(), 0u);
 }
 
-// Random operations on a buffer and on a plain string that models it, with sizes that cross into
-// mapped blocks and back: the two must always hold the same bytes and position, also when the
-// managed buffer keeps a consumed prefix.
-TEST(SimpleBuffer, AgreesWithAModelAcrossBlockKinds) {
-    for (unsigned seed = 1; seed <= 6; ++seed) {
+// Random operations on a stream and on a plain string that models it: the two must always hold
+// the same bytes and position, also when a managed buffer keeps a consumed prefix. The buffers'
+// own operations (appending, removal from the front) are mixed in where the stream has them.
+TEST(Streams, AgreeWithAModel) {
+    for (unsigned seed = 1; seed <= 9; ++seed) {
         SCOPED_TRACE(seed);
         std::mt19937 random(seed);
         const auto below = [&random](std::size_t n) {
@@ -98,64 +98,94 @@ TEST(SimpleBuffer, AgreesWithAModelAcrossBlockKinds) {
         };
         TIdManagedBuffer managed;
         TIdSimpleBuffer simple;
-        TIdSimpleBuffer& buffer = seed % 2 == 0 ? managed : simple;
+        TIdStringStream text;
+        TIdStream* const streams[] = {&simple, &managed, &text};
+        TIdStream& stream = *streams[seed % 3];
+        TIdSimpleBuffer* const buffer = dynamic_cast<TIdSimpleBuffer*>(&stream);
+        const auto memory = [&] { return buffer != nullptr ? buffer->Memory() : text.Text().data(); };
         std::string model;
         std::size_t position = 0;
         for (int step = 0; step < 300; ++step) {
-            const std::string bytes = Pattern(below(3 * TIdSimpleBuffer::MappedBlockSize / 2) + 1);
-            switch (below(5)) {
-                case 0:
-                    buffer.Append(bytes);
-                    model += bytes;
-                    break;
-                case 1: {
-                    buffer.SetPosition(below(model.size()));
-                    position = buffer.Position();
-                    buffer.Write(bytes.data(), bytes.size());
+            const std::string bytes = Pattern(below(100000) + 1);
+            switch (below(buffer != nullptr ? 6 : 3)) {
+                case 0: {
+                    stream.SetPosition(below(model.size()));
+                    position = stream.Position();
+                    stream.Write(bytes.data(), bytes.size());
                     model.replace(position, std::min(bytes.size(), model.size() - position), bytes);
                     position += bytes.size();
                     break;
                 }
-                case 2: {
-                    const std::size_t n = below(model.size());
-                    buffer.DropFront(n);
-                    model.erase(0, n);
-                    position = position > n ? position - n : 0;
+                case 1: {
+                    // Room lent at the position, written in part and passed. Without leave to
+                    // grow, the stream may refuse, and then nothing changes.
+                    stream.SetPosition(below(model.size()));
+                    position = stream.Position();
+                    stream.Reserve(below(model.size() + 2 * bytes.size()));
+                    char* const room = stream.Room(bytes.size(), below(1) == 1);
+                    if (room == nullptr) {
+                        ASSERT_EQ(stream.Size(), model.size()) << "step " << step;
+                        break;
+                    }
+                    ASSERT_EQ(room, memory() + position) << "step " << step;
+                    const std::size_t used = below(bytes.size());
+                    std::memcpy(room, bytes.data(), used);
+                    model.resize(std::max(model.size(), position + bytes.size()), '\0');
+                    model.replace(position, used, bytes, 0, used);
+                    ASSERT_EQ(stream.Size(), model.size()) << "step " << step;
+                    stream.SetPosition(position + used);
+                    stream.SetSize(position + used);
+                    model.resize(position + used);
+                    position += used;
                     break;
                 }
-                case 3: {
+                case 2: {
                     const std::size_t size = below(model.size() + bytes.size());
-                    buffer.SetSize(size);
+                    stream.SetSize(size);
                     model.resize(size, '\0');
                     position = std::min(position, size);
                     break;
                 }
-                case 4: {
-                    buffer.Reserve(model.size() + bytes.size());
-                    char* room = buffer.Extend(bytes.size());
-                    const std::size_t used = below(bytes.size());
-                    std::memcpy(room, bytes.data(), used);
-                    buffer.SetSize(model.size() + used);
-                    model += bytes.substr(0, used);
-                    break;
-                }
-                case 5: {
+                case 3: {
                     const std::size_t asked = below(model.size() + 10);
-                    buffer.SetPosition(asked);  // beyond the end: clipped
+                    stream.SetPosition(asked);  // beyond the end: clipped
                     position = std::min(asked, model.size());
-                    ASSERT_EQ(buffer.Position(), position) << "step " << step;
+                    ASSERT_EQ(stream.Position(), position) << "step " << step;
                     std::string out(below(bytes.size()), '\0');
-                    const std::size_t n = buffer.Read(out.data(), out.size());
+                    const std::size_t n = stream.Read(out.data(), out.size());
                     ASSERT_EQ(n, std::min(out.size(), model.size() - position)) << "step " << step;
                     ASSERT_TRUE(out.compare(0, n, model, position, n) == 0) << "step " << step;
                     position += n;
                     break;
                 }
+                case 4:
+                    buffer->Append(bytes);
+                    model += bytes;
+                    break;
+                case 5: {
+                    const std::size_t n = below(model.size());
+                    buffer->DropFront(n);
+                    model.erase(0, n);
+                    position = position > n ? position - n : 0;
+                    break;
+                }
+                case 6: {
+                    char* room = buffer->Extend(bytes.size());
+                    const std::size_t used = below(bytes.size());
+                    std::memcpy(room, bytes.data(), used);
+                    buffer->SetSize(model.size() + used);
+                    model += bytes.substr(0, used);
+                    break;
+                }
             }
-            ASSERT_EQ(buffer.Size(), model.size()) << "step " << step;
-            ASSERT_TRUE(buffer.Bytes() == model) << "step " << step;
-            ASSERT_EQ(buffer.Memory(), buffer.Bytes().data()) << "step " << step;
-            ASSERT_EQ(buffer.Position(), position) << "step " << step;
+            ASSERT_EQ(stream.Size(), model.size()) << "step " << step;
+            ASSERT_TRUE(std::string_view(memory(), stream.Size()) == model) << "step " << step;
+            ASSERT_EQ(stream.Position(), position) << "step " << step;
+        }
+        if (buffer == nullptr) {
+            EXPECT_EQ(text.TakeText(), model);
+            EXPECT_EQ(text.Size(), 0u);
+            EXPECT_EQ(text.Position(), 0u);
         }
     }
 }

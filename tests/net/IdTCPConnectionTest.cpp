@@ -241,16 +241,27 @@ TEST(FillInputQueue, WaitLimitPassedToTheTransport) {
     }
 }
 
-// A stream that records the largest size it was asked to hold.
+// A stream that records the largest size it was asked to hold and how many bytes were copied
+// into it; without memory to lend, every byte reaches it through the connection's queue.
 struct RecordingStream : TIdSimpleBuffer {
+    bool lends = true;
     std::size_t largestSize = 0;
     std::size_t largestReserve = 0;
+    std::size_t copied = 0;
+    char* Room(std::size_t count, bool grow) override {
+        if (!lends)
+            return nullptr;
+        char* const room = TIdSimpleBuffer::Room(count, grow);
+        largestSize = std::max(largestSize, Size());
+        return room;
+    }
     void SetSize(std::size_t size) override {
         largestSize = std::max(largestSize, size);
         TIdSimpleBuffer::SetSize(size);
     }
     void Write(const void* source, std::size_t count) override {
         TIdSimpleBuffer::Write(source, count);
+        copied += count;
         largestSize = std::max(largestSize, Size());
     }
     void Reserve(std::size_t size) override {
@@ -308,26 +319,92 @@ TEST(ReadToStream, CountsAndCloses) {
     };
     for (const auto& c : cases) {
         for (const Cutting& cutting : Cuttings()) {
-            SCOPED_TRACE(c.name + " / " + cutting.name);
-            Rig rig;
-            rig.connection.SetRecvBufferSize(c.block);
-            rig.connection.SetReadTimeout(200);
-            rig.handler.Add(cutting.cut(digits));
-            for (const test::Arrival& arrival : c.after)
-                rig.handler.arrivals.push_back(arrival);
-            RecordingStream stream;
-            EXPECT_EQ(Outcome([&] {
-                          rig.connection.ReadToStream(stream, c.count, c.untilClose);
-                          return std::string();
-                      }),
-                      c.outcome);
-            EXPECT_EQ(stream.Bytes(), c.written);
-            EXPECT_EQ(stream.Position(), c.written.size());
-            EXPECT_EQ(rig.Unread(), c.unread);
-            // The announced count never turns into memory before the bytes are there.
-            EXPECT_LE(stream.largestSize, c.written.size());
-            EXPECT_LE(stream.largestReserve, TIdTCPConnection::PresizeLimit);
+            for (const bool lends : {true, false}) {
+                SCOPED_TRACE(c.name + " / " + cutting.name +
+                             (lends ? " / into the stream" : " / through the queue"));
+                Rig rig;
+                rig.connection.SetRecvBufferSize(c.block);
+                rig.connection.SetReadTimeout(200);
+                rig.handler.Add(cutting.cut(digits));
+                for (const test::Arrival& arrival : c.after)
+                    rig.handler.arrivals.push_back(arrival);
+                RecordingStream stream;
+                stream.lends = lends;
+                EXPECT_EQ(Outcome([&] {
+                              rig.connection.ReadToStream(stream, c.count, c.untilClose);
+                              return std::string();
+                          }),
+                          c.outcome);
+                EXPECT_EQ(stream.Bytes(), c.written);
+                EXPECT_EQ(stream.Position(), c.written.size());
+                EXPECT_EQ(rig.Unread(), c.unread);
+                // The announced count never turns into memory before the bytes are there: at
+                // most one block is made room for ahead of them.
+                EXPECT_LE(stream.largestSize, c.written.size() + static_cast<std::size_t>(c.block));
+                EXPECT_LE(stream.largestReserve, TIdTCPConnection::PresizeLimit);
+                // Counted bytes that were not queued before the read land in the stream at once.
+                if (lends && !c.untilClose) {
+                    EXPECT_EQ(stream.copied, 0u);
+                }
+            }
         }
+    }
+}
+
+// A peer that sends more than the largest 32-bit count and then closes: a read up to the close
+// takes every byte. The stream only counts what it is given, so nothing is kept.
+TEST(ReadToStream, UntilCloseCountsBeyondThirtyTwoBits) {
+    constexpr std::int64_t Total = (std::int64_t{1} << 31) + 3;
+    struct Generous : test::MemoryIOHandler {
+        std::int64_t left = Total;
+        bool Readable(std::int32_t) override { return true; }
+        std::int32_t Recv(void*, std::int32_t length) override {
+            const std::int64_t n = std::min<std::int64_t>(left, length);
+            left -= n;
+            return static_cast<std::int32_t>(n);
+        }
+    };
+    struct CountingStream : TIdStream {
+        bool lends = true;
+        std::size_t size = 0;
+        std::size_t position = 0;
+        std::string scratch;
+        std::size_t Size() const override { return size; }
+        void SetSize(std::size_t value) override {
+            size = value;
+            position = std::min(position, size);
+        }
+        std::size_t Position() const override { return position; }
+        void SetPosition(std::size_t value) override { position = std::min(value, size); }
+        std::size_t Read(void*, std::size_t) override { return 0; }
+        void Write(const void*, std::size_t count) override {
+            position += count;
+            size = std::max(size, position);
+        }
+        char* Room(std::size_t count, bool) override {
+            if (!lends)
+                return nullptr;
+            scratch.resize(std::max(scratch.size(), count));
+            size = std::max(size, position + count);
+            return scratch.data();
+        }
+    };
+    for (const bool lends : {true, false}) {
+        SCOPED_TRACE(lends ? "into the stream" : "through the queue");
+        Generous handler;
+        TIdTCPConnection connection;
+        connection.SetIOHandler(&handler);
+        connection.SetRecvBufferSize(1 << 20);
+        std::int64_t worked = 0;
+        connection.OnWork = [&worked](TIdComponent&, TWorkMode, std::int64_t count) { worked = count; };
+        CountingStream stream;
+        stream.lends = lends;
+        connection.ReadToStream(stream, -1, true);
+        EXPECT_EQ(stream.Position(), static_cast<std::size_t>(Total));
+        EXPECT_EQ(stream.Size(), static_cast<std::size_t>(Total));
+        EXPECT_EQ(worked, Total);
+        EXPECT_EQ(handler.left, 0);
+        EXPECT_FALSE(connection.Connected());
     }
 }
 
@@ -759,6 +836,16 @@ TEST(Intercept, SeesEveryBlock) {
     EXPECT_EQ(rig.handler.sent, ">out");
     rig.connection.DropSocket();
     EXPECT_EQ(intercept.disconnects, 1);
+}
+
+TEST(Intercept, SeesTheBlocksOfABody) {
+    Rig rig;
+    ShoutingIntercept intercept;
+    rig.connection.SetIntercept(&intercept);
+    rig.handler.arrivals = {Data("ab"), Data("cd"), Closed()};
+    TIdSimpleBuffer stream;
+    rig.connection.ReadToStream(stream, -1, true);
+    EXPECT_EQ(stream.Bytes(), "AB!CD!");
 }
 
 TEST(Intercept, SwallowedBlockIsNoClose) {
