@@ -21,7 +21,7 @@ if ! locale -a 2>/dev/null | grep -qix 'pl_PL.utf8'; then
 fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DW20_WERROR=ON -DW20_BUILD_APP=OFF -DW20_BUILD_BENCH=OFF >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DW20_WERROR=ON -DW20_BUILD_APP=ON -DW20_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 # One prefix per build folder, made once: creating it takes a while.
@@ -35,7 +35,7 @@ if [[ ! -f "$prefix/system.reg" ]]; then
 fi
 
 # The window program, once the Win32 front end builds it.
-exe="$PWD/$build/app/w20fw20.exe"
+exe="$PWD/$build/app/win32/w20fw20.exe"
 if [[ -f "$exe" ]]; then
   echo "$exe"
 fi
