@@ -30,6 +30,5 @@ int main(int argc, char** argv) {
     }
     for (const auto& box : desktop.boxes)
         std::cerr << "demo_cycle_reference: " << box.message << "\n";
-    std::cout << controls.lastFuturesLine << "\n";  // Label3 after the last cycle
     return desktop.boxes.empty() ? 0 : 1;
 }

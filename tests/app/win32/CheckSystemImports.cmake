@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Fails when the program named by PROGRAM imports from a library that Windows 10 and 11 do not
 # bring themselves, such as a compiler's runtime that would have to lie beside it.
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE imports RESULT_VARIABLE result)

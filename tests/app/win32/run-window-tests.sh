@@ -24,7 +24,7 @@ fi
 url="http://${announcement#listening on }/quotes.php"
 
 mkdir "$work/linux"
-(cd "$work/linux" && "$reference" "$url" >/dev/null)
+(cd "$work/linux" && "$reference" "$url")
 
 # Wine reaches the Linux file system through drive Z:.
 export W20_DEMO_SERVICE=$url
