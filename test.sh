@@ -2,7 +2,8 @@
 # Installs what is missing, checks the formatting, builds without a warning and runs every test:
 # first the normal build, then the core libraries again under AddressSanitizer +
 # UndefinedBehaviorSanitizer (with clang), together with the bounded fuzz smoke runs, and last the
-# Windows build of the core libraries with its tests under wine.
+# Windows build with its tests under wine (the window's on a virtual X display, against the demo
+# quote service of the first build).
 set -euo pipefail
 cd "$(dirname "$0")"
 

@@ -21,27 +21,23 @@
 #include <mutex>
 
 #include "app/Desktop.h"
+#include "app/Form1Texts.h"
+#include "app/TextLines.h"
 #include "app/qt/Controls.h"
 #include "app/qt/QtText.h"
 
 namespace w20 {
 namespace {
 
-constexpr int TimerPeriod = 60000;               // milliseconds
 constexpr int LabelFrame = 20;                   // milliseconds between two updates of Label3
 constexpr qint64 EventPassInterval = 1'000'000;  // nanoseconds
 
-// Line breaks as text() gives them: CR LF stays, a lone CR or a lone LF becomes CR LF.
-std::string WithCrLfLineBreaks(const std::string& bytes) {
-    std::string text;
-    text.reserve(bytes.size() + bytes.size() / 32);
-    std::size_t start = 0;
-    for (std::size_t at = bytes.find_first_of("\r\n"); at != std::string::npos;
-         at = bytes.find_first_of("\r\n", start)) {
-        text.append(bytes, start, at - start).append("\r\n");
-        start = at + (bytes.compare(at, 2, "\r\n") == 0 ? 2 : 1);
-    }
-    return text.append(bytes, start);
+template <std::size_t N>
+QStringList Captions(const char* const (&items)[N]) {
+    QStringList captions;
+    for (const char* item : items)
+        captions << ToQString(item);
+    return captions;
 }
 
 // Labels size themselves to their caption.
@@ -122,7 +118,7 @@ TForm1::TForm1(Desktop& desktop, QWidget* parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       handlers_(*this, desktop) {
     setObjectName("Form1");
-    setWindowTitle("Korvane W20/FW20 Project");
+    setWindowTitle(ToQString(Form1Caption));
     setWindowIcon(WindowIcon());
     setFont(DesignFont(11));
     setGeometry(197, 107, 440, 233);
@@ -136,21 +132,19 @@ TForm1::~TForm1() = default;
 
 void TForm1::CreateControls() {
     Label1 = PlaceLabel(new QLabel(this), 8, 32);
-    Label3 = PlaceLabel(new QLabel("FW20 - last", this), 16, 8);
-    Label4 = PlaceLabel(new QLabel(QString::fromUtf8("dzisiejsze dane można ściągać dopiero po sesji"), this),
-                        13, 208);
+    Label3 = PlaceLabel(new QLabel(ToQString(Label3Caption), this), 16, 8);
+    Label4 = PlaceLabel(new QLabel(ToQString(Label4Caption), this), 13, 208);
     Label5 = PlaceLabel(new TLinkLabel(ToQString(AuthorWebPage), true, this), 260, 175);
     Label6 = PlaceLabel(new TLinkLabel(ToQString(AuthorMail), false, this), 328, 190);
-    Label7 = PlaceLabel(new QLabel(QString::fromUtf8("Dane z poprzednich dni są dostępne cały czas"), this),
-                        13, 192);
+    Label7 = PlaceLabel(new QLabel(ToQString(Label7Caption), this), 13, 192);
     Bevel2 = MakeBevel(this, "Bevel2", QFrame::Raised, 256, 168, 176, 5);
     Bevel3 = MakeBevel(this, "Bevel3", QFrame::Raised, 256, 224, 176, 5);
     Bevel1 = MakeBevel(this, "Bevel1", QFrame::Sunken, 8, 4, 433, 21);
-    Label2 = PlaceLabel(new QLabel("Data provided by", this), 260, 208);
+    Label2 = PlaceLabel(new QLabel(ToQString(Label2Caption), this), 260, 208);
     Label10 = PlaceLabel(new TLinkLabel(ToQString(ProviderHost), true, this), 344, 208);
     Label10->setAutoFillBackground(true);
 
-    Button1 = new QPushButton("Start", this);
+    Button1 = new QPushButton(ToQString(Button1Caption), this);
     Button1->setFont(DesignFont(13));
     QPalette buttonColours = Button1->palette();
     buttonColours.setColor(QPalette::ButtonText, Qt::black);
@@ -163,10 +157,10 @@ void TForm1::CreateControls() {
     RichEdit1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     connect(RichEdit1->document(), &QTextDocument::contentsChanged, this, [this] { reading_ = {}; });
 
-    RadioGroup1 = new TRadioGroup("Dane", {"5-minutowe", "15-minutowe", "30-minutowe"}, 3, this);
+    RadioGroup1 = new TRadioGroup(ToQString(RadioGroup1Caption), Captions(RadioGroup1Items), 3, this);
     RadioGroup1->setGeometry(8, 112, 273, 33);
     RadioGroup1->SetItemIndex(0);
-    RadioGroup2 = new TRadioGroup("Zapis", {"MetaStock", "Omega TradeStation"}, 1, this);
+    RadioGroup2 = new TRadioGroup(ToQString(RadioGroup2Caption), Captions(RadioGroup2Items), 1, this);
     RadioGroup2->setGeometry(288, 112, 129, 49);
     RadioGroup2->SetItemIndex(0);
 
@@ -184,7 +178,7 @@ void TForm1::CreateControls() {
     });
 
     Timer1 = new QTimer(this);
-    Timer1->setInterval(TimerPeriod);
+    Timer1->setInterval(Timer1Interval);
     Timer1->setTimerType(Qt::PreciseTimer);  // the next cycle a full minute after the last one ended
 
     const std::pair<QWidget*, const char*> names[] = {{Label1, "Label1"},
