@@ -124,7 +124,8 @@ void GetBody(benchmark::State& state) {
         ResetPeak();
         const auto start = std::chrono::steady_clock::now();
         const std::string body = http.Get(url);
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         const std::int64_t peak = ResidentKiB(true) - before;
         peakRatio = std::max(peakRatio, static_cast<double>(peak) * 1024 / static_cast<double>(BodySize));
         if (body.size() != BodySize) {
