@@ -26,9 +26,4 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-san --output-on-failure -j "$jobs" --timeout 600
 
 tools/build-windows.sh
-# One wine server for all the Windows test programs: each program would otherwise start its own and
-# stop it again, and a program that starts while the last one's server is going away fails at once.
-prefix="$PWD/build-windows/wine-prefix"
-WINEPREFIX="$prefix" /usr/lib/wine/wineserver -p
-trap 'WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 ctest --test-dir build-windows --output-on-failure -j "$jobs" --timeout 600
