@@ -1,15 +1,12 @@
 #include "app/Form1Handlers.h"
 
 #include "app/Desktop.h"
+#include "app/Form1Texts.h"
 #include "base/TextFile.h"
 #include "http/IdHTTP.h"
 #include "quotes/DownloadCycle.h"
 
 namespace w20 {
-
-const char* const AuthorWebPage = "www.example.com";
-const char* const AuthorMail = "vor@example.com";
-const char* const ProviderHost = "example.net";
 
 Form1Handlers::Form1Handlers(Form1Controls& controls, Desktop& desktop)
     : controls_(controls), desktop_(desktop), IdHTTP1(std::make_unique<TIdHTTP>()) {

@@ -70,9 +70,4 @@ private:
     bool closeRequested_ = false;
 };
 
-// The addresses the three links open.
-extern const char* const AuthorWebPage;
-extern const char* const AuthorMail;
-extern const char* const ProviderHost;
-
 }  // namespace w20

@@ -18,6 +18,11 @@ constexpr const char* RadioGroup1Items[] = {"5-minutowe", "15-minutowe", "30-min
 constexpr const char* RadioGroup2Caption = "Zapis";
 constexpr const char* RadioGroup2Items[] = {"MetaStock", "Omega TradeStation"};
 
+// The addresses the three links show and open: the author's web page and mail, the data provider.
+constexpr const char* AuthorWebPage = "www.example.com";
+constexpr const char* AuthorMail = "vor@example.com";
+constexpr const char* ProviderHost = "example.net";
+
 // Timer1's period in milliseconds.
 constexpr int Timer1Interval = 60000;
 

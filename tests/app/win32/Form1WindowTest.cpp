@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/Form1Handlers.h"
+#include "app/Form1Texts.h"
 #include "app/win32/Win32Text.h"
 #include "tests/app/win32/StartedForm.h"
 
