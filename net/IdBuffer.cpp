@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "net/IdBufferPages.h"
+#include "base/LargePages.h"
 #include "net/IdExceptions.h"
 
 namespace w20 {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "net/IdBufferPages.h"
+#include "base/LargePages.h"
 
 namespace w20 {
 

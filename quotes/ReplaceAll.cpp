@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "base/LargePages.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -53,6 +55,7 @@ std::string ReplaceAll(std::string_view find, std::string_view replacement, std:
         room += std::min(source.size(), mostOccurrences * (replacement.size() - find.size()));
     }
     result.reserve(room);
+    AskForLargePages(result.data(), result.capacity());
     std::size_t rest = 0;
     for (std::size_t at = FindFrom(source, find, 0); at != std::string_view::npos;
          at = FindFrom(source, find, rest)) {
