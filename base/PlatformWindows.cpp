@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <cstring>
-
 #include "base/DateTime.h"
 #include "base/LargePages.h"
 #include "base/Platform.h"

@@ -11,25 +11,8 @@
 #include "tests/quotes/ExportWritersCases.h"
 
 // Export files that cannot be written, made so with POSIX file modes, users and size limits.
-namespace w20 {
+namespace w20::test {
 namespace {
-
-using test::FakeWindow;
-using test::Files;
-using test::FolderFiles;
-using test::Format;
-using test::Future1;
-using test::Future2;
-using test::Header;
-using test::Index1;
-using test::Index2;
-using test::Lines;
-using test::ListFolder;
-using test::Mode;
-using test::ReadFileBytes;
-using test::TempDir;
-using test::Write;
-using test::WriteFileBytes;
 
 // A file size limit makes writing fail part of the way through, as a full disk does.
 class ScopedFileSizeLimit {
@@ -160,4 +143,4 @@ TEST(ExportWriters, AFailedFileKeepsTheOldOneAndEndsTheWriting) {
 }
 
 }  // namespace
-}  // namespace w20
+}  // namespace w20::test

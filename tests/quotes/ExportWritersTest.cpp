@@ -9,25 +9,8 @@
 #include "base/TextFile.h"
 #include "tests/quotes/ExportWritersCases.h"
 
-namespace w20 {
+namespace w20::test {
 namespace {
-
-using test::FakeWindow;
-using test::Files;
-using test::FolderFiles;
-using test::Format;
-using test::Future1;
-using test::Future2;
-using test::Header;
-using test::Index1;
-using test::Index2;
-using test::Lines;
-using test::ListFolder;
-using test::Mode;
-using test::ReadFileBytes;
-using test::TempDir;
-using test::Write;
-using test::WriteFileBytes;
 
 struct WriterCase {
     const char* name;
@@ -358,4 +341,4 @@ TEST(ExportWriters, SurviveATextChangingAtEveryPass) {
 }
 
 }  // namespace
-}  // namespace w20
+}  // namespace w20::test
