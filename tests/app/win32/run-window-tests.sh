@@ -29,4 +29,10 @@ mkdir "$work/linux"
 # Wine reaches the Linux file system through drive Z:.
 export W20_DEMO_SERVICE=$url
 export W20_REFERENCE_FILES="Z:${work//\//\\}\\linux"
-xvfb-run -a -s "-screen 0 1024x768x24" "$wine" "$program" --gtest_brief=1
+# The first wine program of a server starts the desktop process on its display: the window tests
+# need a server of their own, started under the virtual display and gone again before other wine
+# programs start without one (CTest runs this test alone).
+wineserver="$(dirname "$wine")/wineserver"
+"$wineserver" -w
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '"$1" "$2" --gtest_brief=1; status=$?; "$3" -w; exit $status' \
+  run-window-tests "$wine" "$program" "$wineserver"
