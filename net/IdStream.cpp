@@ -50,9 +50,10 @@ char* TIdStringStream::Room(std::size_t count, bool grow) {
     if (end > text_.capacity() && !grow)
         return nullptr;
     Grow(end, false);
-    // Clearing the new bytes costs little: they are about to be written and so close at hand.
+    // The new bytes are left as they are: the receive that asked for them writes them next, and
+    // the content is cut back to the bytes written.
     if (end > text_.size())
-        text_.resize(end);
+        text_.resize_and_overwrite(end, [](char*, std::size_t size) { return size; });
     return text_.data() + position_;
 }
 
