@@ -4,11 +4,11 @@
 # close (throughput against curl -s -o /dev/null, peak memory of the call over the body size), and
 # 10,000 Get calls of a 200-byte file over one kept-alive connection against curl given all the
 # URLs in one command line, with our cost per request also shown without the reuse check's wait.
-# Usage: bench/http/run.sh [build folder, default build] [repetitions, default 3]
+# Usage: bench/http/run.sh [build folder, default build] [repetitions, default 5]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build}
-runs=${2:-3}
+runs=${2:-5}
 
 cmake --build "$build" --target http_bench >/dev/null
 out=$(mktemp -d)
@@ -30,16 +30,18 @@ for part in ("Body", "Mapped", "Small"):
             runs.setdefault(name, []).append(b)
 mib = 1024 * 1024
 median = lambda name, key: statistics.median(r[key] for r in runs[name])
-print(f"median of {len(runs['CurlBody/0'])} runs, 64 MiB body, nginx on 127.0.0.1")
+spread = lambda name, key: (min(r[key] for r in runs[name]), max(r[key] for r in runs[name]))
+print(f"{len(runs['Body/0'])} runs, 64 MiB body, nginx on 127.0.0.1, curl and Get taking turns;")
+print("the ratio is curl's time over Get's within each run: the median, then the lowest and highest")
 for index, label in enumerate(("by Content-Length", "chunked", "until close")):
-    curl = median(f"CurlBody/{index}", "bytes_per_second")
-    ours = median(f"GetBody/{index}", "bytes_per_second")
-    peak = max(r["peak_ratio"] for r in runs[f"GetBody/{index}"])
-    print(f"{label:<18} curl {curl / mib:6.0f} MiB/s   Get {ours / mib:6.0f} MiB/s  {ours / curl:4.2f} x curl"
+    name = f"Body/{index}"
+    ours = median(name, "bytes_per_second")
+    low, high = spread(name, "curl_ratio")
+    peak = max(r["peak_ratio"] for r in runs[name])
+    print(f"{label:<18} Get {ours / mib:6.0f} MiB/s  {median(name, 'curl_ratio'):4.2f} x curl ({low:4.2f}-{high:4.2f})"
           f"   peak memory {peak:4.2f} x body")
-mapped = median("GetIntoMappedStream", "bytes_per_second")
-curl = median("CurlBody/0", "bytes_per_second")
-print(f"{'by length, into a stream already mapped':<40} {mapped / mib:6.0f} MiB/s  {mapped / curl:4.2f} x curl")
+low, high = spread("Mapped", "curl_ratio")
+print(f"{'by length, into a stream already mapped':<40} {median('Mapped', 'curl_ratio'):4.2f} x curl ({low:4.2f}-{high:4.2f})")
 
 n = 10000
 curl_ms = median("CurlSmall", "real_time")
