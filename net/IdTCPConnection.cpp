@@ -386,8 +386,11 @@ void TIdTCPConnection::ReadToStreamBlocks(TIdStream& stream, std::int64_t remain
 }
 
 void TIdTCPConnection::ReadBlock(TIdStream& stream, std::int32_t count, bool untilClose) {
-    // Bytes already queued come first, and an intercept sees every block in the queue.
-    char* const room = inputQueue_.Size() == 0 && intercept_ == nullptr
+    // Bytes already queued come first, and an intercept sees every block in the queue. A block
+    // short of a whole receive goes through the queue too: the one receive that completes it also
+    // brings what follows (a chunk's line end and the next size line), where landing it in the
+    // stream would cost a receive of its own for a few bytes.
+    char* const room = inputQueue_.Size() == 0 && intercept_ == nullptr && count >= recvBufferSize_
                            ? stream.Room(static_cast<std::size_t>(count), !untilClose)
                            : nullptr;
     if (room != nullptr) {

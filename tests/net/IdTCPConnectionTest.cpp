@@ -342,9 +342,10 @@ TEST(ReadToStream, CountsAndCloses) {
                 // most one block is made room for ahead of them.
                 EXPECT_LE(stream.largestSize, c.written.size() + static_cast<std::size_t>(c.block));
                 EXPECT_LE(stream.largestReserve, TIdTCPConnection::PresizeLimit);
-                // Counted bytes that were not queued before the read land in the stream at once.
+                // Counted bytes that were not queued before the read land in the stream at once,
+                // but for a last block shorter than a receive, which comes through the queue.
                 if (lends && !c.untilClose) {
-                    EXPECT_EQ(stream.copied, 0u);
+                    EXPECT_LE(stream.copied, c.written.size() % static_cast<std::size_t>(c.block));
                 }
             }
         }
