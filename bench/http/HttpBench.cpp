@@ -96,23 +96,40 @@ std::vector<std::string> CurlArguments(Framing framing) {
     return {};
 }
 
-// Each iteration takes the body once by curl and once by Get, one right after the other, so that
+// Each iteration takes the body once by curl and once by get, one right after the other, so that
 // the ratio of the two sums compares transfers made under the same load on a shared machine.
-// The iteration's time is Get's; curl_ratio is curl's time over Get's, so above 1 means Get is
-// faster. Get fills the text it returns, by a fresh client as the tool would start it;
-// peak_ratio is the peak resident memory of the call over the body size.
-void Body(benchmark::State& state) {
-    const auto framing = static_cast<Framing>(state.range(0));
-    const std::string url = Peer::Get().Url(framing == ByLength ? "/big.bin" : "/big.html");
+// get returns its seconds, or a negative value when the body came wrong. The iteration's time
+// is get's; curl_ratio is curl's time over get's, so above 1 means get is faster.
+template <typename GetOnce>
+void TakeTurnsWithCurl(benchmark::State& state, Framing framing, GetOnce get) {
     double curlSeconds = 0;
     double getSeconds = 0;
-    double peakRatio = 0;
     for (auto _ : state) {
         const double curl = CurlTransferSeconds(CurlArguments(framing));
         if (curl <= 0) {
             state.SkipWithError("curl gave no time");
             return;
         }
+        const double ours = get();
+        if (ours < 0) {
+            state.SkipWithError("short body");
+            return;
+        }
+        state.SetIterationTime(ours);
+        curlSeconds += curl;
+        getSeconds += ours;
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * BodySize));
+    state.counters["curl_ratio"] = curlSeconds / getSeconds;
+}
+
+// Get of the body into the returned text, by a fresh client as the tool would start it;
+// peak_ratio is the peak resident memory of the call over the body size.
+void Body(benchmark::State& state) {
+    const auto framing = static_cast<Framing>(state.range(0));
+    const std::string url = Peer::Get().Url(framing == ByLength ? "/big.bin" : "/big.html");
+    double peakRatio = 0;
+    TakeTurnsWithCurl(state, framing, [&] {
         TIdHTTP http;
         http.SetHandleRedirects(true);
         http.SetProtocolVersion(framing == UntilClose ? pv1_0 : pv1_1);
@@ -120,19 +137,11 @@ void Body(benchmark::State& state) {
         ResetPeak();
         const auto start = Clock::now();
         const std::string body = http.Get(url);
-        const double get = Seconds(Clock::now() - start);
+        const double seconds = Seconds(Clock::now() - start);
         const std::int64_t peak = ResidentKiB(true) - before;
         peakRatio = std::max(peakRatio, static_cast<double>(peak) * 1024 / static_cast<double>(BodySize));
-        if (body.size() != BodySize) {
-            state.SkipWithError("short body");
-            return;
-        }
-        state.SetIterationTime(get);
-        curlSeconds += curl;
-        getSeconds += get;
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * BodySize));
-    state.counters["curl_ratio"] = curlSeconds / getSeconds;
+        return body.size() == BodySize ? seconds : -1;
+    });
     state.counters["peak_ratio"] = peakRatio;
 }
 BENCHMARK(Body)->DenseRange(ByLength, UntilClose)->Unit(benchmark::kMillisecond)->UseManualTime();
@@ -188,35 +197,20 @@ void GetSmall(benchmark::State& state) {
 }
 BENCHMARK(GetSmall)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The same pairs by length, with Get into a stream whose pages are already mapped: what the
-// protocol costs, without the cost of fresh memory for the body.
+// The same by length, with Get into a stream whose pages are already mapped: what the protocol
+// costs, without the cost of fresh memory for the body.
 void Mapped(benchmark::State& state) {
     const std::string url = Peer::Get().Url("/big.bin");
     TIdSimpleBuffer stream;
-    double curlSeconds = 0;
-    double getSeconds = 0;
-    for (auto _ : state) {
-        const double curl = CurlTransferSeconds(CurlArguments(ByLength));
-        if (curl <= 0) {
-            state.SkipWithError("curl gave no time");
-            return;
-        }
+    TakeTurnsWithCurl(state, ByLength, [&] {
         stream.SetPosition(0);
         stream.SetSize(0);
         TIdHTTP http;
         const auto start = Clock::now();
         http.Get(url, stream);
-        const double get = Seconds(Clock::now() - start);
-        if (stream.Size() != BodySize) {
-            state.SkipWithError("short body");
-            return;
-        }
-        state.SetIterationTime(get);
-        curlSeconds += curl;
-        getSeconds += get;
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * BodySize));
-    state.counters["curl_ratio"] = curlSeconds / getSeconds;
+        const double seconds = Seconds(Clock::now() - start);
+        return stream.Size() == BodySize ? seconds : -1;
+    });
 }
 BENCHMARK(Mapped)->Unit(benchmark::kMillisecond)->UseManualTime();
 
