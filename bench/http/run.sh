@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the HTTP client benchmarks against nginx on 127.0.0.1, next to curl on the same
 # URLs, and prints the figures: Get of a 64 MiB body by Content-Length, chunked and up to the
-# close (throughput against curl -s -o /dev/null, peak memory of the call over the body size), and
+# close (its time against curl -s -o /dev/null, the two taking turns; peak memory of the call
+# over the body size), and
 # 10,000 Get calls of a 200-byte file over one kept-alive connection against curl given all the
 # URLs in one command line, with our cost per request also shown without the reuse check's wait.
 # Usage: bench/http/run.sh [build folder, default build] [repetitions, default 5]
