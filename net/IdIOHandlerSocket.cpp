@@ -2,9 +2,9 @@
 
 #include <chrono>
 
-#include "net/IdConnectThread.h"
 #include "net/IdExceptions.h"
 #include "net/IdSteppedWait.h"
+#include "net/SocketErrorMap.h"
 
 namespace w20 {
 
@@ -31,67 +31,85 @@ void TIdIOHandlerSocket::ConnectClient(const std::string& host, std::int32_t por
     if (!binding_)
         Open();
     TIdStack& stack = RequireSharedStack();
-    binding_->OpenSocket(IdSocketStream, 0);
-    binding_->SetIP(boundIP);
-    binding_->SetPort(boundPort);
-    binding_->SetClientPortMin(boundPortMin);
-    binding_->SetClientPortMax(boundPortMax);
-    binding_->BindLocal();
-    if (!stack.IsAddressText(host))
-        ReportStatus(StatusResolving, host);
-    binding_->SetRemote(stack.LookupHost(host), port);
-    if (!useNagle_) {
-        const std::int32_t on = 1;
-        binding_->SetOption(IdLevelTcp, IdOptionTcpNoDelay, &on, sizeof on);
-    }
-    ReportStatus(StatusConnecting, binding_->RemoteIP());
-    if (timeout != TimeoutDefault && timeout != 0) {
-        ConnectTimed(timeout);
-    } else {
-        stack.CheckSocketResult(binding_->ConnectToRemote(IdFamilyInet));
-    }
-}
-
-void TIdIOHandlerSocket::ConnectTimed(std::int32_t timeout) {
-    const TSocket socket = binding_->SocketId();
-    TIdConnectThread thread(socket, binding_->RemoteIP(), binding_->RemotePort());
-
-    // Waits in steps and stops early once the connect has returned.
-    const TIdSteppedWait wait(timeout, ConnectPollStep);
-    bool finished = false;
+    const bool limited = timeout != TimeoutDefault && timeout != 0;
+    const TIdSteppedWait wait(limited ? timeout : TimeoutInfinite, IdleStep);
     try {
-        for (;;) {
-            finished = thread.WaitFinished(std::chrono::milliseconds(wait.NextStep()));
-            if (finished || wait.Over())
-                break;
-            if (OnIdle)
-                OnIdle();
+        const std::vector<std::string> addresses = Resolve(host, wait);
+        std::int32_t failure = 0;
+        for (const std::string& address : addresses) {
+            // A refused connect leaves its socket unusable: each address gets a socket of its own.
+            binding_->OpenSocket(IdSocketStream, 0);
+            binding_->SetIP(boundIP);
+            binding_->SetPort(boundPort);
+            binding_->SetClientPortMin(boundPortMin);
+            binding_->SetClientPortMax(boundPortMax);
+            binding_->BindLocal();
+            binding_->SetRemote(address, port);
+            if (!useNagle_) {
+                const std::int32_t on = 1;
+                binding_->SetOption(IdLevelTcp, IdOptionTcpNoDelay, &on, sizeof on);
+            }
+            ReportStatus(StatusConnecting, binding_->RemoteIP());
+            failure = ConnectWithin(wait);
+            if (failure == 0)
+                return;
         }
+        if (limited)
+            throw EIdConnectException(stack.SocketErrorText(failure));
+        stack.ThrowSocketError(failure);
     } catch (...) {
-        AbandonConnect(thread, socket);
+        Close();
         throw;
     }
-    if (!finished) {
-        AbandonConnect(thread, socket);
-        throw EIdConnectTimeout();
-    }
-    const std::string message = thread.Message();
-    if (!message.empty())
-        throw EIdConnectException(message);
-    binding_->RefreshLocalEnd();
-    binding_->RefreshRemoteEnd();
 }
 
-void TIdIOHandlerSocket::AbandonConnect(TIdConnectThread& thread, TSocket socket) {
-    // A shutdown ends a connect that is under way without freeing the descriptor, so the thread
-    // never meets a descriptor value that has since been given to another file; it is repeated
-    // in case the thread had not reached the connect yet.
+std::vector<std::string> TIdIOHandlerSocket::Resolve(const std::string& host, const TIdSteppedWait& wait) {
     TIdStack& stack = RequireSharedStack();
-    thread.Terminate();
-    do {
-        stack.ShutdownSocket(socket, IdShutdownSend);
-    } while (!thread.WaitFinished(std::chrono::milliseconds(10)));
-    Close();
+    if (!stack.IsAddressText(host))
+        ReportStatus(StatusResolving, host);
+    TIdHostLookup lookup = stack.LookupHostAddresses(host);
+    if (!WaitStepped(wait, [&lookup](std::int32_t step) {
+            return lookup.WaitFinished(std::chrono::milliseconds(step));
+        })) {
+        throw EIdConnectTimeout();
+    }
+    if (lookup.Error() != 0)
+        stack.ThrowSocketError(lookup.Error());
+    return lookup.Addresses();
+}
+
+std::int32_t TIdIOHandlerSocket::ConnectWithin(const TIdSteppedWait& wait) {
+    TIdStack& stack = RequireSharedStack();
+    const TSocket socket = binding_->SocketId();
+    stack.CheckSocketResult(stack.SetSocketBlocking(socket, false));
+    if (binding_->ConnectToRemote(IdFamilyInet) == -1) {
+        const std::int32_t code = stack.LastSocketError();
+        if (code != seWouldBlock && code != seInProgress)
+            return code;
+        if (!WaitStepped(wait, [this](std::int32_t step) { return binding_->WaitConnectEnded(step); }))
+            throw EIdConnectTimeout();
+        const std::int32_t pending = stack.SocketPendingError(socket);
+        stack.CheckSocketResult(pending);
+        if (pending != 0)
+            return pending;
+        binding_->RefreshLocalEnd();
+        binding_->RefreshRemoteEnd();
+    }
+    // Every later wait is the connection's own, in steps of its own.
+    stack.CheckSocketResult(stack.SetSocketBlocking(socket, true));
+    return 0;
+}
+
+bool TIdIOHandlerSocket::WaitStepped(const TIdSteppedWait& wait,
+                                     const std::function<bool(std::int32_t step)>& ended) {
+    for (;;) {
+        if (ended(wait.NextStep()))
+            return true;
+        if (wait.Over())
+            return false;
+        if (OnIdle)
+            OnIdle();
+    }
 }
 
 bool TIdIOHandlerSocket::Connected() {
@@ -104,13 +122,7 @@ bool TIdIOHandlerSocket::Readable(std::int32_t timeout) {
     if (!OnIdle)
         return binding_->WaitReadable(timeout);
     const TIdSteppedWait wait(timeout, IdleStep);
-    for (;;) {
-        if (binding_->WaitReadable(wait.NextStep()))
-            return true;
-        if (wait.Over())
-            return false;
-        OnIdle();
-    }
+    return WaitStepped(wait, [this](std::int32_t step) { return binding_->WaitReadable(step); });
 }
 
 std::int32_t TIdIOHandlerSocket::Recv(void* buffer, std::int32_t length) {

@@ -1,20 +1,21 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "net/IdIOHandler.h"
 #include "net/IdSocketHandle.h"
 
 namespace w20 {
 
-class TIdConnectThread;
+class TIdSteppedWait;
 
 // The transport over one TCP socket.
 class TIdIOHandlerSocket : public TIdIOHandler {
 public:
-    // Steps of the wait for a timed connect, in milliseconds.
-    static constexpr std::int32_t ConnectPollStep = 125;
-    // Steps of a wait for data while OnIdle is assigned, in milliseconds.
+    // Steps of the waits for a name lookup and a connect, and of a wait for data while OnIdle is
+    // assigned, in milliseconds.
     static constexpr std::int32_t IdleStep = 50;
 
     ~TIdIOHandlerSocket() override;
@@ -22,10 +23,11 @@ public:
     // Creates the socket handle, or clears the one kept from an earlier connection.
     void Open() override;
     void Close() override;
-    // Resolves the host when it is no address text, binds the local end, and connects; a failure
-    // raises EIdSocketError, EIdConnectTimeout or EIdConnectException and leaves the socket open
-    // for the caller to close. A connect with a limit runs on a thread of its own while this one
-    // waits in steps, calling OnIdle between them.
+    // Resolves the host when it is no address text, then binds the local end and connects to
+    // each address of the host in turn until one answers. The lookup and the connects wait in steps
+    // of IdleStep with OnIdle called between them, all within the one limit: EIdConnectTimeout
+    // when it runs out. A connect refused by every address raises the last failure: with a limit
+    // EIdConnectException, without one EIdSocketError. The socket of a failure is closed.
     void ConnectClient(const std::string& host, std::int32_t port, const std::string& boundIP,
                        std::int32_t boundPort, std::int32_t boundPortMin, std::int32_t boundPortMax,
                        std::int32_t timeout) override;
@@ -44,11 +46,14 @@ public:
     void SetUseNagle(bool value) { useNagle_ = value; }
 
 private:
-    // Connects on a thread of its own, waiting in steps of ConnectPollStep, with OnIdle called
-    // between them.
-    void ConnectTimed(std::int32_t timeout);
-    // Ends a connect that is still under way and closes its socket.
-    void AbandonConnect(TIdConnectThread& thread, TSocket socket);
+    // Every address of the host, waited for within the limit.
+    std::vector<std::string> Resolve(const std::string& host, const TIdSteppedWait& wait);
+    // One connect to the remote end that returns at once and is waited for within the limit, so
+    // that giving it up is closing the socket. Returns 0 or the failure's code.
+    std::int32_t ConnectWithin(const TIdSteppedWait& wait);
+    // Calls ended with each step's length until it gives true, and OnIdle after each step that
+    // gave false; false once the wait is over.
+    bool WaitStepped(const TIdSteppedWait& wait, const std::function<bool(std::int32_t step)>& ended);
 
     std::unique_ptr<TIdSocketHandle> binding_;
     bool useNagle_ = true;

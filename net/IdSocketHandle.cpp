@@ -106,6 +106,19 @@ bool TIdSocketHandle::WaitReadable(std::int32_t timeout) {
     return RequireSharedStack().SelectSockets(&read, nullptr, nullptr, timeout) == 1;
 }
 
+bool TIdSocketHandle::WaitConnectEnded(std::int32_t timeout) {
+    if (!hasSocket_)
+        throw EIdConnClosedGracefully();
+    // A connect that succeeds makes the socket writable; one that fails does too on POSIX, and
+    // shows in the exception set on Windows.
+    std::vector<TSocket> write{socketId_};
+    std::vector<TSocket> error{socketId_};
+    TIdStack& stack = RequireSharedStack();
+    const std::int32_t ready = stack.SelectSockets(nullptr, &write, &error, timeout);
+    stack.CheckSocketResult(ready);
+    return ready > 0;
+}
+
 void TIdSocketHandle::SetOption(std::int32_t level, std::int32_t option, const void* value,
                                 std::int32_t length) {
     TIdStack& stack = RequireSharedStack();

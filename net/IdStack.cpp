@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "base/Format.h"
 #include "base/Strings.h"
@@ -160,12 +161,22 @@ TSocket TIdStack::CreateInetSocket(std::int32_t type, std::int32_t protocol) {
     return socket;
 }
 
-std::string TIdStack::LookupHost(const std::string& host) {
+std::optional<std::string> TIdStack::LiteralAddress(const std::string& host) {
     if (SameText(host, "LOCALHOST"))
         return "127.0.0.1";
     if (IsAddressText(host))
         return host;
-    return HostNameToAddress(host);
+    return std::nullopt;
+}
+
+std::string TIdStack::LookupHost(const std::string& host) {
+    const std::optional<std::string> literal = LiteralAddress(host);
+    return literal ? *literal : HostNameToAddress(host);
+}
+
+TIdHostLookup TIdStack::LookupHostAddresses(const std::string& host) {
+    const std::optional<std::string> literal = LiteralAddress(host);
+    return literal ? TIdHostLookup(std::vector<std::string>{*literal}) : StartHostLookup(host);
 }
 
 bool TIdStack::IsAddressText(const std::string& text) {

@@ -6,9 +6,11 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "net/IdHostLookup.h"
 #include "net/SocketFunctions.h"
 
 namespace w20 {
@@ -101,6 +103,12 @@ public:
                                          const void* value, std::int32_t length) = 0;
     virtual TSocket NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) = 0;
     virtual std::int32_t ShutdownSocket(TSocket socket, std::int32_t direction) = 0;
+    // Calls on the socket wait (the default) or return at once.
+    virtual std::int32_t SetSocketBlocking(TSocket socket, bool blocking) = 0;
+    // The failure of a connect that went on without waiting: its code, 0 for none, or -1.
+    virtual std::int32_t SocketPendingError(TSocket socket) = 0;
+    // Every address of the name, looked up on a thread of its own.
+    virtual TIdHostLookup StartHostLookup(const std::string& name) = 0;
 
     // "Socket Error # %d", CR LF, and the code's text (empty for a code without one).
     virtual std::string SocketErrorText(std::int32_t code);
@@ -128,6 +136,8 @@ public:
     // "LOCALHOST" in any letter case gives "127.0.0.1" without lookup; an address text comes back
     // unchanged; anything else is looked up, anew on every call.
     std::string LookupHost(const std::string& host);
+    // LookupHost for a caller that waits in steps: the same rules, with every address of a name.
+    TIdHostLookup LookupHostAddresses(const std::string& host);
     bool IsAddressText(const std::string& text);
     // The four address bytes in memory order, ready for a socket address record.
     std::uint32_t TextToAddressValue(const std::string& text);
@@ -140,8 +150,10 @@ protected:
     std::vector<std::string> localAddressList_;
 
 private:
-    // A timed connect checks its result on a worker thread.
-    std::atomic<std::int32_t> lastSocketErrorCode_ = 0;
+    // "127.0.0.1" for LOCALHOST in any letter case, an address text as it is; none for a name.
+    std::optional<std::string> LiteralAddress(const std::string& host);
+
+    std::int32_t lastSocketErrorCode_ = 0;
 };
 
 // What SharedStack is made from.

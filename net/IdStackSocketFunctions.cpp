@@ -79,6 +79,21 @@ std::string TIdStackSocketFunctions::HostNameToAddress(const std::string& name) 
     return AddressToText(addresses.front());
 }
 
+TIdHostLookup TIdStackSocketFunctions::StartHostLookup(const std::string& name) {
+    // The thread may outlive this stack: it takes the two entry points it needs, not the table.
+    return TIdHostLookup(name, [resolve = functions_.ResolveName, lastError = functions_.LastError](
+                                   const std::string& host, std::vector<std::string>& addresses) {
+        std::vector<TIdIPv4Bytes> found;
+        if (resolve(host, found) != 0 || found.empty()) {
+            const std::int32_t code = lastError();
+            return code != 0 ? code : std::int32_t{seHostNotFound};
+        }
+        for (const TIdIPv4Bytes& address : found)
+            addresses.push_back(FormatAddress(address));
+        return std::int32_t{0};
+    });
+}
+
 std::string TIdStackSocketFunctions::LocalHostName() {
     char buffer[250] = {};
     CheckSocketResult(functions_.GetHostName(buffer, sizeof buffer));
@@ -229,6 +244,14 @@ TSocket TIdStackSocketFunctions::NewSocket(std::int32_t family, std::int32_t typ
 
 std::int32_t TIdStackSocketFunctions::ShutdownSocket(TSocket socket, std::int32_t direction) {
     return functions_.Shutdown(socket, direction);
+}
+
+std::int32_t TIdStackSocketFunctions::SetSocketBlocking(TSocket socket, bool blocking) {
+    return functions_.SetBlocking(socket, blocking);
+}
+
+std::int32_t TIdStackSocketFunctions::SocketPendingError(TSocket socket) {
+    return functions_.PendingError(socket);
 }
 
 std::string TIdStackSocketFunctions::SocketErrorText(std::int32_t code) {

@@ -38,6 +38,9 @@ public:
                                  std::int32_t length) override;
     TSocket NewSocket(std::int32_t family, std::int32_t type, std::int32_t protocol) override;
     std::int32_t ShutdownSocket(TSocket socket, std::int32_t direction) override;
+    std::int32_t SetSocketBlocking(TSocket socket, bool blocking) override;
+    std::int32_t SocketPendingError(TSocket socket) override;
+    TIdHostLookup StartHostLookup(const std::string& name) override;
     // Adds "Host not found." for 11001.
     std::string SocketErrorText(std::int32_t code) override;
     std::int32_t LastSocketError() override;

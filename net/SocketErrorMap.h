@@ -12,6 +12,8 @@ enum TSocketErrorCode : std::int32_t {
     seInterrupted = 10004,
     seBadDescriptor = 10009,
     seInvalidArgument = 10022,
+    seWouldBlock = 10035,
+    seInProgress = 10036,
     seNotSocket = 10038,
     seAddressInUse = 10048,
     seConnectionAborted = 10053,

@@ -72,6 +72,11 @@ struct SocketFunctions {
                                std::int32_t length);
     std::int32_t (*GetSockOpt)(TSocket socket, std::int32_t level, std::int32_t option, void* value,
                                std::int32_t* length);
+    // Switches a socket between calls that wait and calls that return at once (a connect that
+    // cannot end at once then fails with 10035 or 10036 and goes on in the background).
+    std::int32_t (*SetBlocking)(TSocket socket, bool blocking);
+    // The failure of a connect that went on in the background, as a code (0: none), or -1.
+    std::int32_t (*PendingError)(TSocket socket);
     std::int32_t (*GetHostName)(char* buffer, std::int32_t length);
     // Name lookup: every IPv4 address of the name, in the platform's order.
     std::int32_t (*ResolveName)(const std::string& name, std::vector<TIdIPv4Bytes>& addresses);

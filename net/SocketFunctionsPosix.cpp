@@ -1,4 +1,5 @@
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -202,6 +203,24 @@ std::int32_t GetSockOpt(TSocket socket, std::int32_t level, std::int32_t option,
     return 0;
 }
 
+std::int32_t SetBlocking(TSocket socket, bool blocking) {
+    const int flags = ::fcntl(socket, F_GETFL);
+    if (flags < 0)
+        return FailFromErrno();
+    const int wanted = blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK;
+    if (wanted != flags && ::fcntl(socket, F_SETFL, wanted) != 0)
+        return FailFromErrno();
+    return 0;
+}
+
+std::int32_t PendingError(TSocket socket) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        return FailFromErrno();
+    return error == 0 ? 0 : SocketErrorFromErrno(error);
+}
+
 std::int32_t GetHostName(char* buffer, std::int32_t length) {
     if (length <= 0)
         return FailWith(seInvalidArgument);
@@ -301,6 +320,8 @@ constexpr SocketFunctions PosixFunctions = {
     .GetPeerName = GetPeerName,
     .SetSockOpt = SetSockOpt,
     .GetSockOpt = GetSockOpt,
+    .SetBlocking = SetBlocking,
+    .PendingError = PendingError,
     .GetHostName = GetHostName,
     .ResolveName = ResolveName,
     .ResolveAddress = ResolveAddress,

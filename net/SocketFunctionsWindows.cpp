@@ -454,6 +454,21 @@ std::int32_t GetSockOpt(TSocket socket, std::int32_t level, std::int32_t option,
                                                           static_cast<char*>(value), length);
 }
 
+std::int32_t SetBlocking(TSocket socket, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    return Bound<epioctlsocket, decltype(&::ioctlsocket)>()(Native(socket), FIONBIO, &nonBlocking);
+}
+
+std::int32_t PendingError(TSocket socket) {
+    int error = 0;
+    int length = sizeof error;
+    if (Bound<epgetsockopt, decltype(&::getsockopt)>()(Native(socket), SOL_SOCKET, SO_ERROR,
+                                                       reinterpret_cast<char*>(&error), &length) != 0) {
+        return -1;
+    }
+    return error;
+}
+
 std::int32_t GetHostName(char* buffer, std::int32_t length) {
     if (length <= 0)
         return FailWith(seInvalidArgument);
@@ -537,6 +552,8 @@ constexpr SocketFunctions WindowsFunctions = {
     .GetPeerName = GetPeerName,
     .SetSockOpt = SetSockOpt,
     .GetSockOpt = GetSockOpt,
+    .SetBlocking = SetBlocking,
+    .PendingError = PendingError,
     .GetHostName = GetHostName,
     .ResolveName = ResolveName,
     .ResolveAddress = ResolveAddress,

@@ -14,6 +14,7 @@
 #include "net/IdIOHandlerSocket.h"
 #include "tests/net/LoopbackPeer.h"
 #include "tests/net/Outcome.h"
+#include "tests/net/ScopedResolver.h"
 #include "tests/support/FullBacklogListener.h"
 #include "tests/support/ScriptedServer.h"
 
@@ -291,6 +292,32 @@ TEST(TCPClient, RefusedConnect) {
         EXPECT_TRUE(client.OwnsIOHandler());
         EXPECT_EQ(client.events, (std::vector<std::string>{"Connecting to 127.0.0.1."}));
     }
+}
+
+// A name with two addresses: the first refuses, since the servers listen on 127.0.0.1 alone.
+std::int32_t TwoAddresses(const std::string&, std::vector<TIdIPv4Bytes>& addresses) {
+    addresses = {{127, 0, 0, 2}, {127, 0, 0, 1}};
+    return 0;
+}
+
+TEST(TCPClient, EveryAddressOfTheNameInTurn) {
+    const test::ScopedResolver resolver(TwoAddresses);
+    test::ScriptedServer server({{test::Send("hi\n"), test::Silent(Millis(3000))}});
+    for (const std::int32_t timeout : {0, 2000}) {
+        Client client(server.Port(), "quotes.example");
+        client.Connect(timeout);
+        EXPECT_EQ(client.ReadLine(), "hi");
+        EXPECT_EQ(client.events,
+                  (std::vector<std::string>{"Resolving hostname quotes.example.", "Connecting to 127.0.0.2.",
+                                            "Connecting to 127.0.0.1.", "Connected.", "connected"}));
+    }
+    // When every address refuses, the last refusal is the news.
+    Client refused(static_cast<std::uint16_t>(test::UnusedPort()), "quotes.example");
+    EXPECT_EQ(Outcome([&] {
+                  refused.Connect();
+                  return std::string();
+              }),
+              "!EIdSocketError: " + Refused);
 }
 
 TEST(TCPClient, TimedConnect) {

@@ -1,0 +1,50 @@
+#include "net/IdHostLookup.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace w20 {
+
+// Shared by the caller and the resolving thread, so that whichever lets go last frees it.
+struct TIdHostLookup::Answer {
+    std::mutex mutex;
+    std::condition_variable finishedChanged;
+    bool finished = false;
+    std::vector<std::string> addresses;
+    std::int32_t error = 0;
+};
+
+TIdHostLookup::TIdHostLookup(std::string name, Resolver resolver) : answer_(std::make_shared<Answer>()) {
+    std::thread([answer = answer_, name = std::move(name), resolver = std::move(resolver)] {
+        std::vector<std::string> addresses;
+        const std::int32_t error = resolver(name, addresses);
+        const std::lock_guard lock(answer->mutex);
+        answer->addresses = std::move(addresses);
+        answer->error = error;
+        answer->finished = true;
+        answer->finishedChanged.notify_all();
+    }).detach();
+}
+
+TIdHostLookup::TIdHostLookup(std::vector<std::string> addresses) : answer_(std::make_shared<Answer>()) {
+    answer_->addresses = std::move(addresses);
+    answer_->finished = true;
+}
+
+bool TIdHostLookup::WaitFinished(std::chrono::milliseconds limit) {
+    std::unique_lock lock(answer_->mutex);
+    return answer_->finishedChanged.wait_for(lock, limit, [this] { return answer_->finished; });
+}
+
+const std::vector<std::string>& TIdHostLookup::Addresses() const {
+    const std::lock_guard lock(answer_->mutex);
+    return answer_->addresses;
+}
+
+std::int32_t TIdHostLookup::Error() const {
+    const std::lock_guard lock(answer_->mutex);
+    return answer_->error;
+}
+
+}  // namespace w20

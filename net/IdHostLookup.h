@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace w20 {
+
+// The addresses of one host name, looked up on a thread of its own so that the caller can wait in
+// short steps, stay responsive and give up. A lookup given up on finishes in the background; its
+// answer is then thrown away. The platform's resolver has no way to be stopped.
+class TIdHostLookup {
+public:
+    // Fills the dotted addresses and returns 0, or returns the failure's socket error code.
+    using Resolver =
+        std::function<std::int32_t(const std::string& name, std::vector<std::string>& addresses)>;
+
+    // Starts resolving at once.
+    TIdHostLookup(std::string name, Resolver resolver);
+    // A lookup answered without asking anybody: finished from the start.
+    explicit TIdHostLookup(std::vector<std::string> addresses);
+
+    // True once the answer is there; waits at most the given time for it.
+    bool WaitFinished(std::chrono::milliseconds limit);
+    // Once finished: every address in the resolver's order, or none and the error's code.
+    const std::vector<std::string>& Addresses() const;
+    std::int32_t Error() const;
+
+private:
+    struct Answer;
+    std::shared_ptr<Answer> answer_;
+};
+
+}  // namespace w20
