@@ -134,6 +134,7 @@ void TIdCustomHTTP::DoRequest(TIdHTTPMethod method, const std::string& url, TIdS
         if (!response_.KeepAlive() || exchangeOpen_)
             Disconnect();
         exchangeOpen_ = false;
+        idleSince_ = TIdClock::now();
         redirectCount_ = 0;
         response_.SetContentStream(nullptr);
     };
@@ -141,7 +142,7 @@ void TIdCustomHTTP::DoRequest(TIdHTTPMethod method, const std::string& url, TIdS
         for (bool more = true; more;) {
             ++redirectCount_;
             PrepareTarget();
-            ConnectAndSend();
+            SendAndReadStatus();
             ReadResponse();
             switch (DecideNext()) {
                 case nsFollow:
@@ -229,13 +230,17 @@ void TIdCustomHTTP::SelectRoute() {
     request_.SetUseProxy(ctNormal);
 }
 
-void TIdCustomHTTP::ConnectAndSend() {
+bool TIdCustomHTTP::ConnectWhenNeeded() {
     SelectRoute();
     if (request_.UseProxy() == ctNormal && protocolVersion_ == pv1_0 && request_.Connection().empty())
         request_.SetConnection("keep-alive");
     if (!response_.KeepAlive() || exchangeOpen_)
         Disconnect();
     exchangeOpen_ = false;
+    if (Connected() && idleSince_ && reuseIdleLimit_ > 0 &&
+        TIdClock::now() - *idleSince_ > std::chrono::milliseconds(reuseIdleLimit_)) {
+        Disconnect();
+    }
     try {
         PollClosed(false);
     } catch (const EIdSocketError&) {
@@ -247,9 +252,13 @@ void TIdCustomHTTP::ConnectAndSend() {
     // next response, they would put every later answer out of step.
     if (Connected() && InputQueue().Size() > 0)
         Disconnect();
-    if (!Connected())
-        Connect(connectTimeout_);
+    if (Connected())
+        return true;
+    Connect(connectTimeout_);
+    return false;
+}
 
+void TIdCustomHTTP::SendRequest() {
     request_.BuildRequestHeaders();
     proxyParams_.SetHeaders(request_.RawHeaders());
     if (cookieManager_ != nullptr) {
@@ -261,12 +270,40 @@ void TIdCustomHTTP::ConnectAndSend() {
     request_.SendRequest();
 }
 
-void TIdCustomHTTP::ReadResponse() {
-    do {
+void TIdCustomHTTP::SendAndReadStatus() {
+    const bool reused = ConnectWhenNeeded();
+    try {
+        SendRequest();
         response_.SetResponseText(ReadLine());
+    } catch (const Exception& failure) {
+        // A kept-alive connection that the server or a router between dropped while it lay idle
+        // fails the request before the first byte of the answer, where a new connection would
+        // serve it: the request goes once more on a new one. Never after part of an answer came,
+        // since the server may then have acted on the request.
+        if (!reused || InputQueue().Size() > 0 || !DroppedConnection(failure))
+            throw;
+        Disconnect();
+        ConnectWhenNeeded();
+        SendRequest();
+        response_.SetResponseText(ReadLine());
+    }
+}
+
+bool TIdCustomHTTP::DroppedConnection(const Exception& failure) {
+    return dynamic_cast<const EIdConnClosedGracefully*>(&failure) != nullptr ||
+           dynamic_cast<const EIdSocketError*>(&failure) != nullptr ||
+           dynamic_cast<const EIdNotConnected*>(&failure) != nullptr ||
+           dynamic_cast<const EIdReadTimeout*>(&failure) != nullptr;
+}
+
+void TIdCustomHTTP::ReadResponse() {
+    for (;;) {
         response_.ReadHeaders();
         ProcessCookies();
-    } while (response_.ResponseCode() == 100);
+        if (response_.ResponseCode() != 100)
+            return;
+        response_.SetResponseText(ReadLine());
+    }
 }
 
 void TIdCustomHTTP::ProcessCookies() {

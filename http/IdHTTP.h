@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "http/IdAuthentication.h"
@@ -75,6 +76,9 @@ public:
     // out raises EIdHTTPRequestTimeout. 0: no limit.
     std::int32_t RequestTimeout() const { return requestTimeout_; }
     void SetRequestTimeout(std::int32_t value) { requestTimeout_ = value; }
+    // A kept-alive connection idle for longer than this many ms is not used again; 0: no limit.
+    std::int32_t ReuseIdleLimit() const { return reuseIdleLimit_; }
+    void SetReuseIdleLimit(std::int32_t value) { reuseIdleLimit_ = value; }
 
     TIdProxyConnectionInfo& ProxyParams() { return proxyParams_; }
     TIdHTTPRequest& Request() { return request_; }
@@ -111,12 +115,21 @@ protected:
     void PrepareTarget();
     // Points the connection at the current URI's host and port.
     void SelectRoute();
-    void ConnectAndSend();
-    // The status line and headers, interim 100 responses skipped, cookies taken after each block.
+    // Connects unless a kept-alive connection to the route can be used again; true when one is.
+    bool ConnectWhenNeeded();
+    // Builds the request's headers and sends it.
+    void SendRequest();
+    // Sends the request and reads the status line of its answer, once more on a new connection
+    // when a reused one turns out to be dropped before any byte of the answer.
+    void SendAndReadStatus();
+    // The headers after the status line, interim 100 responses skipped, cookies taken after each
+    // block.
     void ReadResponse();
     TIdHTTPNextStep DecideNext();
 
 private:
+    // A failure that a connection dropped while it lay idle gives to the next request on it.
+    static bool DroppedConnection(const Exception& failure);
     void ProcessCookies();
     // Reads the body and raises EIdHTTPProtocolException with it.
     [[noreturn]] void RaiseProtocolError();
@@ -140,6 +153,12 @@ private:
     TIdHTTPOptions httpOptions_{hoForceEncodeParams};
     std::int32_t connectTimeout_ = 0;
     std::int32_t requestTimeout_ = 0;
+    // Servers and the routers between drop idle connections after their own time: a minute is
+    // common for load balancers and proxies, and some drop them silently, which would cost the
+    // read limit before a new connection is tried. Half a minute stays clear of both, and still
+    // lets the requests that follow one another closely share a connection.
+    std::int32_t reuseIdleLimit_ = 30000;
+    std::optional<TIdClock::time_point> idleSince_;
     int redirectCount_ = 0;
     // A request has been sent and its response is not read to the end: the connection cannot
     // carry another exchange.

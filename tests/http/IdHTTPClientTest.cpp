@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "http/IdBasicAuthentication.h"
@@ -62,7 +63,8 @@ struct Reuse {
     std::vector<Script> scripts;
     std::vector<std::string> outcomes;
     std::size_t connections;
-    bool waitForServerBetween;  // let connection 0's script end before the second call
+    bool waitForServerBetween;        // let connection 0's script end before the second call
+    std::int32_t reuseIdleLimit = 0;  // set: the calls lie further apart than this
 };
 
 TEST(IdHTTPClient, SecondCallReusesOrReplacesTheConnection) {
@@ -113,20 +115,59 @@ TEST(IdHTTPClient, SecondCallReusesOrReplacesTheConnection) {
          {"one", "two"},
          1,
          false},
-        {"server closed, status line fails",
-         {{test::WaitRequest(), test::Send(HttpOk("one")), test::WaitBytes(1), test::Close()}},
+        // A reused connection that fails before the first byte of the answer: once more on a new one.
+        {"closed after the request",
+         {{test::WaitRequest(), test::Send(HttpOk("one")), test::WaitRequest(), test::Close()},
+          Answers({HttpOk("two")})},
+         {"one", "two"},
+         2,
+         false},
+        {"reset after the request",
+         {{test::WaitRequest(), test::Send(HttpOk("one")), test::WaitRequest(), test::Reset()},
+          Answers({HttpOk("two")})},
+         {"one", "two"},
+         2,
+         false},
+        {"silent after the request",
+         {{test::WaitRequest(), test::Send(HttpOk("one")), test::WaitRequest(),
+           test::Silent(test::Millis(5000))},
+          Answers({HttpOk("two")})},
+         {"one", "two"},
+         2,
+         false},
+        {"part of an answer, then closed: not sent again",
+         {{test::WaitRequest(), test::Send(HttpOk("one")), test::WaitRequest(), test::Send("HTTP/1.1 2"),
+           test::Close()},
+          Answers({HttpOk("two")})},
          {"one", "!EIdConnClosedGracefully: Connection Closed Gracefully."},
          1,
          false},
+        {"closed again on the new connection",
+         {{test::WaitRequest(), test::Send(HttpOk("one")), test::WaitRequest(), test::Close()},
+          {test::WaitRequest(), test::Close()}},
+         {"one", "!EIdConnClosedGracefully: Connection Closed Gracefully."},
+         2,
+         false},
+        {"idle past the reuse limit",
+         {{test::WaitRequest(), test::Send(HttpOk("one")), test::Silent(test::Millis(3000))},
+          Answers({HttpOk("two")})},
+         {"one", "two"},
+         2,
+         false,
+         20},
     };
     for (const Reuse& row : rows) {
         SCOPED_TRACE(row.name);
         ScriptedServer server(row.scripts, {.repeatLast = false});
         Client http;
+        if (row.reuseIdleLimit > 0)
+            http.SetReuseIdleLimit(row.reuseIdleLimit);
         EXPECT_EQ(GetOutcome(http, server.Url("/1")), row.outcomes[0]);
         if (row.waitForServerBetween) {
             EXPECT_TRUE(server.WaitForFinished(0));
         }
+        if (row.reuseIdleLimit > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2 * row.reuseIdleLimit));
         EXPECT_EQ(GetOutcome(http, server.Url("/2")), row.outcomes[1]);
         EXPECT_EQ(server.ConnectionCount(), row.connections);
         if (row.connections == 1) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "http/IdHTTP.h"
 #include "tests/http/HttpClientSupport.h"
@@ -64,6 +66,23 @@ TEST(IdHTTPAgainstNginx, KeepsAliveFollowsRedirectsReportsErrorsAndSendsCookiesB
     EXPECT_EQ(GetOutcome(http, nginx.Url("/login")), "welcome");
     EXPECT_EQ(GetOutcome(http, nginx.Url("/echo")), "cookie=[sid=abc123] host=[" + host + "]");
     EXPECT_EQ(http.connects, 3) << nginx.ErrorLog();
+}
+
+// A server that drops idle connections sooner than the client asks again: every request is
+// answered, on a new connection when the old one is gone.
+TEST(IdHTTPAgainstNginx, RequestsAfterTheServerDroppedTheIdleConnection) {
+    if (!test::NginxServer::Available())
+        GTEST_SKIP() << "nginx is not installed";
+    test::TempDir docs;
+    test::WriteFileBytes(docs.File("q.txt"), "quotes\r\n");
+    test::NginxServer nginx(docs.Path(), "", "keepalive_timeout 1s;");
+    CountingClient http;
+    for (int i = 0; i < 10; ++i) {
+        if (i > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+        EXPECT_EQ(GetOutcome(http, nginx.Url("/q.txt")), "quotes\r\n") << "request " << i;
+    }
+    EXPECT_EQ(http.connects, 10) << nginx.ErrorLog();
 }
 
 // A large body in each framing, byte for byte: nginx sends the file with its length, and through
