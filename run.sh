@@ -63,7 +63,7 @@ printf 'http://%s/quotes.php\r\nWIG20\r\nFWIG20\r\nFWIG20\r\nWIG20\r\nnormal\r\n
 cd "$folder"
 if $windows; then
   # The prefix that tools/build-windows.sh made, with Polish regional settings.
-  env WINEPREFIX="$PWD/../build-windows/wine-prefix" WINEDEBUG=-all LANG=pl_PL.UTF-8 /usr/lib/wine/wine64 "$exe"
+  env WINEPREFIX="$PWD/../build-windows/wine-prefix" WINEDEBUG=-all LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 /usr/lib/wine/wine64 "$exe"
 else
   ../build/app/qt/w20fw20
 fi

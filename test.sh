@@ -9,6 +9,8 @@ cd "$(dirname "$0")"
 
 tools/install-packages.sh cmake ninja-build g++ clang clang-format libclang-rt-14-dev qt6-base-dev fonts-wine \
   libgtest-dev libgmock-dev libbenchmark-dev tzdata nginx curl python3 publicsuffix
+# The window tests run once more in Polish.
+tools/install-polish-locale.sh
 
 # Every tracked C++ file as clang-format writes it.
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror

@@ -7,18 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest \
-  locales xvfb xauth
+  xvfb xauth
 
 build=build-windows
 
 # Wine's windows take their texts from the Polish regional settings of the prefix.
-if ! locale -a 2>/dev/null | grep -qix 'pl_PL.utf8'; then
-  if [[ $(id -u) -ne 0 ]]; then
-    echo "The Polish locale is missing. Make it with: sudo localedef -i pl_PL -f UTF-8 pl_PL.UTF-8" >&2
-    exit 1
-  fi
-  localedef -i pl_PL -f UTF-8 pl_PL.UTF-8
-fi
+tools/install-polish-locale.sh
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DW20_WERROR=ON -DW20_BUILD_APP=ON -DW20_BUILD_BENCH=OFF >/dev/null
@@ -28,7 +22,7 @@ cmake --build "$build" -j "$(nproc)"
 prefix="$PWD/$build/wine-prefix"
 if [[ ! -f "$prefix/system.reg" ]]; then
   echo "Creating the wine prefix $prefix ..."
-  env WINEPREFIX="$prefix" WINEDEBUG=-all LANG=pl_PL.UTF-8 /usr/lib/wine/wine64 wineboot --init 2>/dev/null
+  env WINEPREFIX="$prefix" WINEDEBUG=-all LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 /usr/lib/wine/wine64 wineboot --init 2>/dev/null
   env WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w
   # Debian's wine does not find its own fonts by itself.
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"

@@ -36,7 +36,7 @@ read -r -t 10 announcement <&"${SERVICE[0]}"
 printf 'http://%s/quotes.php\r\nWIG20\r\nFWIG20\r\nFWIG20\r\nWIG20\r\nnormal\r\n\r\n' \
   "${announcement#listening on }" > "$work/data.txt"
 
-(cd "$work" && exec env WINEPREFIX="$prefix" WINEDEBUG=-all LANG=pl_PL.UTF-8 /usr/lib/wine/wine64 \
+(cd "$work" && exec env WINEPREFIX="$prefix" WINEDEBUG=-all LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 /usr/lib/wine/wine64 \
   explorer /desktop=W20,640x400 "$exe") &
 wine_pid=$!
 
