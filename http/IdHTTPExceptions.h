@@ -46,6 +46,13 @@ public:
     explicit EIdHTTPChunkSizeTooLarge(const std::string& sizeText);
 };
 
+// A chunk size line that does not begin with a hexadecimal number (an empty one included); the
+// message quotes the line.
+class EIdHTTPChunkSizeInvalid : public EIdException {
+public:
+    explicit EIdHTTPChunkSizeInvalid(const std::string& line);
+};
+
 // A whole call, redirects, interim answers and error bodies included, did not end within the
 // client's RequestTimeout; the message names the limit in seconds.
 class EIdHTTPRequestTimeout : public EIdException {

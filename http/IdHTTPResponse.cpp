@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
+#include <vector>
 
 #include "base/Convert.h"
 #include "base/Strings.h"
@@ -14,17 +16,40 @@ namespace {
 // A read of a known count goes to the connection in pieces its 32-bit count can carry.
 constexpr std::int64_t CountPiece = std::int64_t(1) << 30;
 
-// The size at the start of a chunk size line: the text before the first blank, or before a
-// chunk extension's ";", read as a hexadecimal number. Text that is not one counts as 0; a number
-// that does not fit raises EIdHTTPChunkSizeTooLarge rather than wrapping around.
+// The size at the start of a chunk size line: a hexadecimal number, followed by nothing, blanks or
+// a chunk extension after ";". Any other line raises EIdHTTPChunkSizeInvalid: taken as the last
+// chunk, it would pass a cut body off as whole. A number that does not fit raises
+// EIdHTTPChunkSizeTooLarge rather than wrapping around.
 std::int64_t ChunkSize(const std::string& line) {
-    const std::string text = line.substr(0, line.find_first_of(" \t;"));
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return DigitValue(c, 16) >= 0; }))
-        return 0;
+    std::size_t digits = 0;
+    while (digits < line.size() && DigitValue(line[digits], 16) >= 0)
+        ++digits;
+    const std::size_t rest = line.find_first_not_of(" \t", digits);
+    if (digits == 0 || (rest != std::string::npos && line[rest] != ';'))
+        throw EIdHTTPChunkSizeInvalid(line);
+    const std::string text = line.substr(0, digits);
     std::uint64_t size = 0;
     if (!ReadDigits(text, 16, std::numeric_limits<std::int64_t>::max(), size))
         throw EIdHTTPChunkSizeTooLarge(text);
     return static_cast<std::int64_t>(size);
+}
+
+// Whether the body comes in chunks: the last transfer coding, over every "Transfer-Encoding" line
+// taken as one comma-separated list, is "chunked" in any letter case.
+bool Chunked(const TIdHeaderList& headers) {
+    std::vector<std::string> values;
+    headers.Extract("Transfer-Encoding", values);
+    std::string last;
+    for (const std::string& value : values) {
+        for (std::size_t from = 0; from <= value.size();) {
+            const std::size_t comma = std::min(value.find(',', from), value.size());
+            const std::string coding = Trim(std::string_view(value).substr(from, comma - from));
+            if (!coding.empty())
+                last = coding;
+            from = comma + 1;
+        }
+    }
+    return SameText(last, "chunked");
 }
 
 }  // namespace
@@ -59,6 +84,10 @@ bool TIdHTTPResponse::KeepAlive() {
             keepAlive = SameText(connection, "KEEP-ALIVE") || SameText(proxyConnection, "KEEP-ALIVE");
         }
     }
+    // A response framed both by length and by transfer coding may be a smuggling attempt: a
+    // proxy on the way may have framed it the other way, so nothing after it can be trusted.
+    if (RawHeaders().IndexOfName("Content-Length") >= 0 && RawHeaders().IndexOfName("Transfer-Encoding") >= 0)
+        keepAlive = false;
     return keepAlive;
 }
 
@@ -92,10 +121,11 @@ void TIdHTTPResponse::ReadBody() {
     const std::int32_t code = ResponseCode();
     if (code / 100 == 1 || code == 204 || code == 304)
         return;
-    if (ContentLength() > 0) {
-        ReadCounted(*contentStream_, ContentLength());
-    } else if (RawHeaders().Values("Transfer-Encoding").find("chunked") != std::string::npos) {
+    // Chunks win over a Content-Length, which KeepAlive then does not trust either.
+    if (Chunked(RawHeaders())) {
         ReadChunked(*contentStream_);
+    } else if (ContentLength() > 0) {
+        ReadCounted(*contentStream_, ContentLength());
     } else if (!HasContentLength()) {
         client_.ReadToStream(*contentStream_, -1, true);
     }

@@ -29,7 +29,8 @@ public:
     // Taken from the status line by KeepAlive; nothing decides on it.
     TIdHTTPProtocolVersion ResponseVersion() const { return responseVersion_; }
     // Worked out afresh on every read from the connection's state, the client's version and the
-    // "Connection" and "Proxy-Connection" values.
+    // "Connection" and "Proxy-Connection" values; always false after a response that carried
+    // both "Content-Length" and "Transfer-Encoding".
     bool KeepAlive();
     // Where the body goes; only referenced.
     TIdStream* ContentStream() const { return contentStream_; }
@@ -39,8 +40,10 @@ public:
     // first line goes to the caller; a close during a later one disconnects and ends the block
     // quietly. A block larger than MaxHeaderBlock raises EIdHTTPHeaderBlockTooLarge.
     void ReadHeaders();
-    // Reads the body into ContentStream: by Content-Length, by chunks, up to the close, or
-    // nothing for a length of 0 and for the statuses that have no body (1xx, 204, 304).
+    // Reads the body into ContentStream: by chunks when the last transfer coding is "chunked"
+    // (any Content-Length is then ignored), by Content-Length, up to the close, or nothing for a
+    // length of 0 and for the statuses that have no body (1xx, 204, 304). A chunk size line that
+    // is not a hexadecimal number raises EIdHTTPChunkSizeInvalid.
     void ReadBody();
 
 private:

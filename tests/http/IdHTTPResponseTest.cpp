@@ -53,6 +53,7 @@ TEST(TIdHTTPResponse, KeepAliveIsWorkedOutOnEveryRead) {
         {pv1_1, "HTTP/1.1 200 OK", {"Connection: Close "}, false, pv1_1},
         {pv1_1, "HTTP/1.1 200 OK", {"Connection: close, foo"}, true, pv1_1},
         {pv1_1, "HTTP/1.1 200 OK", {"Proxy-Connection: CLOSE"}, false, pv1_1},
+        {pv1_1, "HTTP/1.1 200 OK", {"Content-Length: 5", "Transfer-Encoding: chunked"}, false, pv1_1},
         {pv1_0, "HTTP/1.1 200 OK", {}, false, pv1_1},
         {pv1_0, "HTTP/1.0 200 OK", {"Connection: Keep-Alive"}, true, pv1_0},
         {pv1_0, "http/1.0 200 OK", {"Proxy-Connection: keep-alive"}, true, pv1_0},
