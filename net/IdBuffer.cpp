@@ -56,7 +56,10 @@ std::size_t TIdSimpleBuffer::Read(void* destination, std::size_t count) {
 void TIdSimpleBuffer::Write(const void* source, std::size_t count) {
     if (count == 0)
         return;
-    std::memcpy(TIdSimpleBuffer::Room(count, true), source, count);
+    const std::size_t at = start_ + position_;
+    Grow(at + count, false);
+    std::memcpy(data_ + at, source, count);
+    length_ = std::max(length_, at + count);
     position_ += count;
 }
 
@@ -72,15 +75,17 @@ void TIdSimpleBuffer::Append(std::string_view bytes) {
     std::memcpy(Extend(bytes.size()), bytes.data(), bytes.size());
 }
 
-char* TIdSimpleBuffer::Room(std::size_t count, bool grow) {
-    const std::size_t end = start_ + position_ + count;
-    if (end > capacity_ && !grow)
-        return nullptr;
-    if (end > length_) {
-        Grow(end, false);
-        length_ = end;
-    }
-    return data_ + start_ + position_;
+bool TIdSimpleBuffer::Land(std::size_t count, bool grow, const LandFill& fill) {
+    const std::size_t at = start_ + position_;
+    if (at + count > capacity_ && !grow)
+        return false;
+    Grow(at + count, false);
+    // Cut first, so that a fill that raises leaves the content ending at the position.
+    length_ = at;
+    const std::size_t written = std::min(fill(data_ + at, count), count);
+    length_ = at + written;
+    position_ += written;
+    return true;
 }
 
 char* TIdSimpleBuffer::Extend(std::size_t count) {

@@ -29,7 +29,7 @@ public:
     std::size_t Read(void* destination, std::size_t count) override;
     void Write(const void* source, std::size_t count) override;
     void Reserve(std::size_t size) override;
-    char* Room(std::size_t count, bool grow) override;
+    bool Land(std::size_t count, bool grow, const LandFill& fill) override;
     // Adds bytes at the end; the position stays.
     void Append(std::string_view bytes);
     // Adds count bytes of no particular value at the end and returns where they begin: room for

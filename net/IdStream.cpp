@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <exception>
 #include <utility>
 
 #include "base/LargePages.h"
@@ -45,16 +46,29 @@ void TIdStringStream::Reserve(std::size_t size) {
     Grow(size, text_.empty());
 }
 
-char* TIdStringStream::Room(std::size_t count, bool grow) {
-    const std::size_t end = position_ + count;
+bool TIdStringStream::Land(std::size_t count, bool grow, const LandFill& fill) {
+    const std::size_t start = position_;
+    const std::size_t end = start + count;
     if (end > text_.capacity() && !grow)
-        return nullptr;
+        return false;
     Grow(end, false);
-    // The new bytes are left as they are: the receive that asked for them writes them next, and
-    // the content is cut back to the bytes written.
-    if (end > text_.size())
-        text_.resize_and_overwrite(end, [](char*, std::size_t size) { return size; });
-    return text_.data() + position_;
+    // The text keeps exactly the bytes the callback returns, all of them written: those before
+    // the position and what fill wrote. No exception may leave the callback, so a failure is
+    // carried past it, with the content cut back to the position.
+    std::exception_ptr failure;
+    std::size_t written = 0;
+    text_.resize_and_overwrite(end, [&](char* data, std::size_t) noexcept {
+        try {
+            written = std::min(fill(data + start, count), count);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        return start + written;
+    });
+    if (failure)
+        std::rethrow_exception(failure);
+    position_ = start + written;
+    return true;
 }
 
 void TIdStringStream::Grow(std::size_t end, bool exact) {

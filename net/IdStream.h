@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace w20 {
@@ -25,14 +26,18 @@ public:
     virtual void Write(const void* source, std::size_t count) = 0;
     // A hint that the content will reach size bytes; changes neither content nor position.
     virtual void Reserve(std::size_t size) { static_cast<void>(size); }
-    // The stream's own memory for the count bytes from the position on, so that a receive can
-    // put them there without a copy; the content grows to hold them, with bytes of no particular
-    // value, and the position stays. Null when the stream has no such memory, or when it would
-    // have to grow its storage and grow is clear: Write then.
-    virtual char* Room(std::size_t count, bool grow) {
+    // Writes at the position through the stream's own memory, so that a receive can put the bytes
+    // there without a copy: fill gets room for count bytes and returns how many it wrote there
+    // (at most count); the content then ends after them and the position moves past them. A fill
+    // that raises leaves the content ending at the position, and the exception goes on. False,
+    // without calling fill, when the stream has no such memory, or when it would have to grow its
+    // storage and grow is clear: Write then.
+    using LandFill = std::function<std::size_t(char* room, std::size_t count)>;
+    virtual bool Land(std::size_t count, bool grow, const LandFill& fill) {
         static_cast<void>(count);
         static_cast<void>(grow);
-        return nullptr;
+        static_cast<void>(fill);
+        return false;
     }
 
     // The rule by which a stream's storage grows when its content must reach end bytes and its
@@ -58,7 +63,7 @@ public:
     std::size_t Read(void* destination, std::size_t count) override;
     void Write(const void* source, std::size_t count) override;
     void Reserve(std::size_t size) override;
-    char* Room(std::size_t count, bool grow) override;
+    bool Land(std::size_t count, bool grow, const LandFill& fill) override;
 
     const std::string& Text() const { return text_; }
     // The content, moved out; the stream is empty afterwards.

@@ -390,21 +390,21 @@ void TIdTCPConnection::ReadBlock(TIdStream& stream, std::int32_t count, bool unt
     // short of a whole receive goes through the queue too: the one receive that completes it also
     // brings what follows (a chunk's line end and the next size line), where landing it in the
     // stream would cost a receive of its own for a few bytes.
-    char* const room = inputQueue_.Size() == 0 && intercept_ == nullptr && count >= recvBufferSize_
-                           ? stream.Room(static_cast<std::size_t>(count), !untilClose)
-                           : nullptr;
-    if (room != nullptr) {
-        ReceiveBlock(stream, room, count);
+    if (inputQueue_.Size() == 0 && intercept_ == nullptr && count >= recvBufferSize_ &&
+        stream.Land(static_cast<std::size_t>(count), !untilClose,
+                    [this](char* room, std::size_t length) { return ReceiveInto(room, length); })) {
+        WorkProgress(WorkRead, count);
         return;
     }
     WaitQueued(static_cast<std::size_t>(count));
     QueueToStream(stream, static_cast<std::size_t>(count));
 }
 
-void TIdTCPConnection::ReceiveBlock(TIdStream& stream, char* room, std::int32_t count) {
-    landing_ = Landing{room, count, 0};
+std::size_t TIdTCPConnection::ReceiveInto(char* room, std::size_t count) {
+    const std::int32_t length = static_cast<std::int32_t>(count);
+    landing_ = Landing{room, length, 0};
     try {
-        while (landing_.held < count) {
+        while (landing_.held < length) {
             FillInputQueue(true, TimeoutDefault, true);
             CheckClosed(true, true);
         }
@@ -414,8 +414,7 @@ void TIdTCPConnection::ReceiveBlock(TIdStream& stream, char* room, std::int32_t 
         throw;
     }
     landing_ = Landing{};
-    stream.SetPosition(stream.Position() + static_cast<std::size_t>(count));
-    WorkProgress(WorkRead, count);
+    return count;
 }
 
 std::string TIdTCPConnection::TakeBuffered() {

@@ -166,9 +166,10 @@ private:
     // Exactly count bytes to the stream, straight into its memory where it lends some. Up to the
     // close the stream is not asked to grow for a block that may never come.
     void ReadBlock(TIdStream& stream, std::int32_t count, bool untilClose);
-    // Receives count bytes into room, the stream's memory at its position. A failure leaves the
-    // bytes that did arrive queued, as if they had come through InputQueue.
-    void ReceiveBlock(TIdStream& stream, char* room, std::int32_t count);
+    // Receives exactly count bytes (at most RecvBufferSize) into room, memory that the stream
+    // lends through Land, and returns count. A failure leaves the bytes that did arrive queued,
+    // as if they had come through InputQueue.
+    std::size_t ReceiveInto(char* room, std::size_t count);
     std::string LineTooLong(std::int32_t maximum);
     void SendAll(const char* data, std::int32_t count);
 

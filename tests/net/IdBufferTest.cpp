@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <random>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -117,26 +118,38 @@ TEST(Streams, AgreeWithAModel) {
                     break;
                 }
                 case 1: {
-                    // Room lent at the position, written in part and passed. Without leave to
-                    // grow, the stream may refuse, and then nothing changes.
+                    // Memory lent at the position and written in part; a fill that raises keeps
+                    // nothing past the position. Without leave to grow, the stream may refuse,
+                    // and then nothing changes.
                     stream.SetPosition(below(model.size()));
                     position = stream.Position();
                     stream.Reserve(below(model.size() + 2 * bytes.size()));
-                    char* const room = stream.Room(bytes.size(), below(1) == 1);
-                    if (room == nullptr) {
-                        ASSERT_EQ(stream.Size(), model.size()) << "step " << step;
-                        break;
-                    }
-                    ASSERT_EQ(room, memory() + position) << "step " << step;
                     const std::size_t used = below(bytes.size());
-                    std::memcpy(room, bytes.data(), used);
-                    model.resize(std::max(model.size(), position + bytes.size()), '\0');
-                    model.replace(position, used, bytes, 0, used);
-                    ASSERT_EQ(stream.Size(), model.size()) << "step " << step;
-                    stream.SetPosition(position + used);
-                    stream.SetSize(position + used);
-                    model.resize(position + used);
-                    position += used;
+                    const bool raises = below(3) == 0;
+                    char* lent = nullptr;
+                    const auto fill = [&](char* room, std::size_t) {
+                        lent = room;
+                        std::memcpy(room, bytes.data(), used);
+                        if (raises)
+                            throw std::runtime_error("fill");
+                        return used;
+                    };
+                    bool landed = false;
+                    bool thrown = false;
+                    try {
+                        landed = stream.Land(bytes.size(), below(1) == 1, fill);
+                    } catch (const std::runtime_error&) {
+                        thrown = true;
+                    }
+                    ASSERT_EQ(landed, lent != nullptr && !raises) << "step " << step;
+                    ASSERT_EQ(thrown, lent != nullptr && raises) << "step " << step;
+                    if (lent == nullptr)
+                        break;  // refused: the checks below find nothing changed
+                    ASSERT_EQ(lent, memory() + position) << "step " << step;
+                    const std::size_t kept = raises ? 0 : used;
+                    model.resize(position);
+                    model += bytes.substr(0, kept);
+                    position += kept;
                     break;
                 }
                 case 2: {
