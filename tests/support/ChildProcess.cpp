@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/TempDir.h"
+
 extern char** environ;
 
 namespace w20::test {
@@ -123,6 +125,20 @@ int ChildProcess::Stop(int signal, std::chrono::milliseconds bound) {
             status_ = status;
     }
     return status_.value_or(0);
+}
+
+CommandResult RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds bound) {
+    TempDir folder;
+    int status = 0;
+    {
+        ChildProcess child(argv, folder.File("output"));
+        const auto deadline = Clock::now() + bound;
+        while (child.Running() && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        status = child.Stop(SIGKILL);
+    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            FileExists(folder.File("output")) ? ReadFileBytes(folder.File("output")) : ""};
 }
 
 }  // namespace w20::test

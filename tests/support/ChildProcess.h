@@ -43,4 +43,14 @@ private:
     std::optional<int> status_;
 };
 
+// What a command run to its end gave.
+struct CommandResult {
+    int exitCode = -1;   // -1 when a signal ended it or the bound stopped it
+    std::string output;  // standard output and standard error, as they came
+};
+
+// Runs a command to its end; stops it when `bound` passes first.
+CommandResult RunCommand(const std::vector<std::string>& argv,
+                         std::chrono::milliseconds bound = std::chrono::milliseconds(10000));
+
 }  // namespace w20::test

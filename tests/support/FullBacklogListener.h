@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "tests/support/TestSockets.h"
+
 namespace w20::test {
 
 // A listener on 127.0.0.1 that never accepts, with a queue of one waiting connection that is
@@ -21,8 +23,8 @@ public:
     bool Full() const { return full_; }
 
 private:
-    int listener_ = -1;
-    std::vector<int> fillers_;
+    TestSocket listener_ = NoTestSocket;
+    std::vector<TestSocket> fillers_;
     std::uint16_t port_ = 0;
     bool full_ = false;
 };

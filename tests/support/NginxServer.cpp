@@ -31,6 +31,18 @@ bool NginxServer::Available() {
 
 NginxServer::NginxServer(const std::string& documentRoot, const std::string& serverSnippet,
                          const std::string& httpSnippet, std::chrono::milliseconds startBound) {
+    Start(documentRoot, serverSnippet, httpSnippet, startBound);
+}
+
+NginxServer::NginxServer(const std::string& documentRoot, const NginxTls& tls,
+                         const std::string& serverSnippet, const std::string& httpSnippet,
+                         std::chrono::milliseconds startBound)
+    : tls_(tls) {
+    Start(documentRoot, serverSnippet, httpSnippet, startBound);
+}
+
+void NginxServer::Start(const std::string& documentRoot, const std::string& serverSnippet,
+                        const std::string& httpSnippet, std::chrono::milliseconds startBound) {
     if (!Available())
         throw std::runtime_error(std::string("nginx is missing: ") + Binary +
                                  " is not there (install the Debian package nginx)");
@@ -42,10 +54,30 @@ NginxServer::NginxServer(const std::string& documentRoot, const std::string& ser
 
 NginxServer::~NginxServer() = default;
 
+std::string NginxServer::UrlFor(const std::string& host, const std::string& target) const {
+    return (tls_ ? "https://" : "http://") + host + ":" + std::to_string(Port()) + target;
+}
+
 std::vector<std::string> NginxServer::Configure(std::uint16_t port, const std::string& documentRoot,
                                                 const std::string& serverSnippet,
                                                 const std::string& httpSnippet) {
     const std::string& p = prefix_.Path();
+    // The end of the listen directive, with the TLS directives after it.
+    std::string tls = ";\n";
+    if (tls_) {
+        tls =
+            " ssl;\n"
+            "        ssl_certificate " +
+            tls_->certificate +
+            ";\n"
+            "        ssl_certificate_key " +
+            tls_->key +
+            ";\n"
+            "        ssl_protocols " +
+            tls_->protocols + ";\n";
+        if (!tls_->ciphers.empty())
+            tls += "        ssl_ciphers " + tls_->ciphers + ";\n";
+    }
     std::string text = "daemon off;\nmaster_process on;\nworker_processes 1;\n" + WorkerUserDirective() +
                        "pid " + p +
                        "/nginx.pid;\n"
@@ -78,8 +110,7 @@ std::vector<std::string> NginxServer::Configure(std::uint16_t port, const std::s
                        "\n"
                        "    server {\n"
                        "        listen 127.0.0.1:" +
-                       std::to_string(port) +
-                       ";\n"
+                       std::to_string(port) + tls +
                        "        server_name localhost;\n"
                        "        root " +
                        documentRoot + ";\n" + serverSnippet +

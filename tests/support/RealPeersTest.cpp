@@ -1,15 +1,24 @@
 #include <gtest/gtest.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <memory>
 #include <ostream>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/ChildProcess.h"
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/PythonHttpServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestCertificates.h"
 
 namespace w20::test {
 namespace {
@@ -85,6 +94,115 @@ TEST(NginxServer, StopsWithItsScope) {
         EXPECT_TRUE(WaitUntilAccepting(port, milliseconds(100)));
     }
     EXPECT_THROW(LoopbackClient client(port), std::runtime_error);
+}
+
+// Each certificate, checked for its server's name, fails for its one fault only.
+TEST(TestCertificates, EachHasItsOneFault) {
+    TempDir certificates;
+    MakeTestCertificates(certificates.Path());
+    struct Case {
+        std::string name;
+        std::string check;  // -verify_hostname or -verify_ip
+        std::string peer;
+        std::string verdict;
+    };
+    for (const Case& c :
+         {Case{"good", "-verify_hostname", "localhost", "good.pem: OK"},
+          Case{"good", "-verify_ip", "127.0.0.1", "good.pem: OK"},
+          Case{"expired", "-verify_hostname", "localhost", "certificate has expired"},
+          Case{"not-yet-valid", "-verify_hostname", "localhost", "certificate is not yet valid"},
+          Case{"wrong-name", "-verify_hostname", "localhost", "hostname mismatch"},
+          Case{"wrong-name", "-verify_hostname", "wrong.example", "wrong-name.pem: OK"},
+          Case{"self-signed", "-verify_ip", "127.0.0.1", "self-signed certificate"},
+          Case{"unknown-authority", "-verify_hostname", "localhost",
+               "unable to get local issuer certificate"}}) {
+        CommandResult verify =
+            RunCommand({"openssl", "verify", "-CAfile", certificates.File("authority.pem"), "-purpose",
+                        "sslserver", c.check, c.peer, certificates.File(c.name + ".pem")});
+        EXPECT_NE(verify.output.find(c.verdict), std::string::npos)
+            << c.name << " " << c.peer << ": " << verify.output;
+        EXPECT_EQ(verify.exitCode == 0, c.verdict.ends_with(": OK")) << c.name << " " << c.peer;
+    }
+}
+
+struct Free {
+    void operator()(X509* certificate) const { X509_free(certificate); }
+    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+
+template <class T>
+std::unique_ptr<T, Free> ReadPem(const std::string& path, T* (*read)(FILE*, T**, pem_password_cb*, void*)) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "r"), std::fclose);
+    return std::unique_ptr<T, Free>(file ? read(file.get(), nullptr, nullptr, nullptr) : nullptr);
+}
+
+TEST(TestCertificates, AreX509v3WithSha256DistinctSerialsAndTheirOwnKeys) {
+    for (const auto& [kind, signature] : {std::pair{TestKeyKind::EcP256, NID_ecdsa_with_SHA256},
+                                          std::pair{TestKeyKind::Rsa2048, NID_sha256WithRSAEncryption}}) {
+        TempDir certificates;
+        MakeTestCertificates(certificates.Path(), kind);
+        std::set<std::string> serials;
+        std::vector<std::string> names = TestCertificateNames();
+        names.push_back("authority");
+        for (const std::string& name : names) {
+            auto certificate = ReadPem(certificates.File(name + ".pem"), PEM_read_X509);
+            ASSERT_TRUE(certificate) << name;
+            EXPECT_EQ(X509_get_version(certificate.get()), X509_VERSION_3) << name;
+            EXPECT_EQ(X509_get_signature_nid(certificate.get()), signature) << name;
+            EXPECT_EQ(X509_check_ca(certificate.get()) != 0, name == "authority") << name;
+            BIGNUM* number = ASN1_INTEGER_to_BN(X509_get0_serialNumber(certificate.get()), nullptr);
+            char* serial = BN_bn2hex(number);
+            serials.insert(serial);
+            BN_free(number);
+            OPENSSL_free(serial);
+            if (name == "authority") {
+                EXPECT_FALSE(FileExists(certificates.File("authority.key")));
+                continue;
+            }
+            auto key = ReadPem(certificates.File(name + ".key"), PEM_read_PrivateKey);
+            ASSERT_TRUE(key) << name;
+            EXPECT_EQ(X509_check_private_key(certificate.get(), key.get()), 1) << name;
+        }
+        EXPECT_EQ(serials.size(), names.size());
+    }
+}
+
+// curl over TLS to nginx, trusting the test authority: what answers, and what is refused.
+TEST(NginxServer, ServesOverTls) {
+    TempDir certificates;
+    MakeTestCertificates(certificates.Path());
+    const std::string good = certificates.File("good.pem");
+    const std::string goodKey = certificates.File("good.key");
+    TempDir docs;
+    WriteFileBytes(docs.File("a.txt"), "over TLS\n");
+    struct Case {
+        const char* name;
+        NginxTls tls;
+        std::string host;
+        std::vector<std::string> curlOptions;
+        int exitCode;  // 35: the handshake failed
+    };
+    for (const Case& c :
+         {Case{"ByName", {good, goodKey}, "localhost", {}, 0},
+          Case{"ByAddress", {good, goodKey}, "127.0.0.1", {}, 0},
+          Case{"Tls13Only", {good, goodKey, "TLSv1.3"}, "localhost", {"--tls-max", "1.2"}, 35},
+          Case{"LegacyRefusedByDefault", NginxTls::LegacyOnly(good, goodKey), "localhost", {}, 35},
+          Case{"LegacyTls10WhenAllowed",
+               NginxTls::LegacyOnly(good, goodKey),
+               "localhost",
+               {"--tlsv1.0", "--tls-max", "1.0", "--ciphers", "DEFAULT:@SECLEVEL=0"},
+               0}}) {
+        NginxServer nginx(docs.Path(), c.tls);
+        std::vector<std::string> curl{"curl", "-sS",      "--max-time",
+                                      "5",    "--cacert", certificates.File("authority.pem")};
+        curl.insert(curl.end(), c.curlOptions.begin(), c.curlOptions.end());
+        curl.push_back(nginx.UrlFor(c.host, "/a.txt"));
+        CommandResult result = RunCommand(curl);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.name << ": " << result.output << nginx.ErrorLog();
+        if (c.exitCode == 0) {
+            EXPECT_EQ(result.output, "over TLS\n") << c.name;
+        }
+    }
 }
 
 TEST(PythonHttpServer, ServesAFolderOverHttp10AndCloses) {

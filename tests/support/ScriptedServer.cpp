@@ -96,6 +96,12 @@ std::string ScriptStep::Describe() const {
             return "stay silent";
         case Kind::Discard:
             return "discard input";
+        case Kind::StartTls:
+            return "start TLS";
+        case Kind::CloseTls:
+            return "close with the TLS close";
+        case Kind::SendRaw:
+            return "send " + std::to_string(bytes.size()) + " raw bytes";
     }
     return "unknown step";
 }
@@ -173,6 +179,18 @@ ScriptStep Silent(Millis bound) {
 ScriptStep Discard() {
     return Step(ScriptStep::Kind::Discard);
 }
+ScriptStep StartTls() {
+    return Step(ScriptStep::Kind::StartTls);
+}
+ScriptStep CloseTls() {
+    return Step(ScriptStep::Kind::CloseTls);
+}
+
+ScriptStep SendRaw(std::string bytes) {
+    ScriptStep step = Step(ScriptStep::Kind::SendRaw);
+    step.bytes = std::move(bytes);
+    return step;
+}
 
 Script Respond(std::string response) {
     return {WaitRequest(), Send(std::move(response))};
@@ -249,7 +267,7 @@ public:
     }
 
 private:
-    enum class Io { Ok, PeerClosed, TimedOut, Stopped };
+    enum class Io { Ok, PeerClosed, TimedOut, Stopped, TlsFailed };
     using Deadline = std::optional<Clock::time_point>;
 
     Io Play(const ScriptStep& step) {
@@ -281,6 +299,7 @@ private:
             case ScriptStep::Kind::Reset:
                 ResetConnection(fd_);
                 fd_ = NoTestSocket;
+                DropTls();
                 return Io::Ok;
             case ScriptStep::Kind::Silent: {
                 Io io = Io::Ok;
@@ -292,8 +311,106 @@ private:
                 TakePending();
                 cursor_ = in_.size();
                 return Io::Ok;
+            case ScriptStep::Kind::StartTls:
+                return StartSession(deadline);
+            case ScriptStep::Kind::CloseTls:
+                return CloseSession(deadline);
+            case ScriptStep::Kind::SendRaw:
+                return SendAll(step.bytes.data(), step.bytes.size(), true);
         }
         return Io::Ok;
+    }
+
+    Io StartSession(const Deadline& deadline) {
+        if (tls_ || !server_.options_.tls)
+            return TlsFailure(tls_ ? "TLS has started already" : "this server has no TLS sessions");
+        try {
+            tls_ = server_.options_.tls(fd_);
+        } catch (const std::exception& error) {
+            return TlsFailure(error.what());
+        }
+        if (Io io = Drive([this] { return tls_->Handshake(); }, deadline); io != Io::Ok)
+            return io;
+        NoteTls();
+        return Io::Ok;
+    }
+
+    Io CloseSession(const Deadline& deadline) {
+        if (!tls_)
+            return TlsFailure("no TLS to close");
+        TakePending();
+        if (Io io = Drive([this] { return tls_->SendClose(); }, deadline); io != Io::Ok)
+            return io;
+        CloseSocket();
+        return Io::Ok;
+    }
+
+    // Repeats a TLS call that needs no more than the socket until it completes.
+    Io Drive(const std::function<std::ptrdiff_t()>& call, const Deadline& deadline) {
+        for (;;) {
+            const std::ptrdiff_t n = call();
+            if (n > 0)
+                return Io::Ok;
+            if (n == Gone)
+                return TlsGone();
+            const int ready = WaitSocket(tls_->WantsWrite(), deadline);
+            if (ready <= 0)
+                return ready < 0 ? Io::Stopped : Io::TimedOut;
+        }
+    }
+
+    Io TlsFailure(std::string why) {
+        tlsFailure_ = std::move(why);
+        return Io::TlsFailed;
+    }
+
+    // A TLS call gave Gone: a failure of the session, or the client's leave. The client's TLS close
+    // is answered with the server's, as servers do; the socket stays for the script to close.
+    Io TlsGone() {
+        NoteTls();
+        tlsEnded_ = true;
+        if (std::string why = tls_->Failure(); !why.empty())
+            return TlsFailure(why);
+        if (tls_->Facts().closeReceived)
+            tls_->SendClose();
+        MarkPeerClosed();
+        return Io::PeerClosed;
+    }
+
+    void NoteTls() {
+        if (!tls_)
+            return;
+        TlsFacts facts = tls_->Facts();
+        std::lock_guard lock(server_.mutex_);
+        server_.records_[index_]->tls = std::move(facts);
+        server_.changed_.notify_all();
+    }
+
+    void DropTls() {
+        NoteTls();
+        tls_.reset();
+    }
+
+    // Under TLS through the session, unless raw. After TryAgain, `forWriting` is the direction to
+    // wait in: a session may need the other one than the call's own.
+    std::ptrdiff_t Out(const char* data, std::size_t size, bool raw, bool& forWriting) {
+        forWriting = true;
+        if (!tls_ || raw)
+            return SendSome(fd_, data, size);
+        const std::ptrdiff_t n = tls_->Send(data, size);
+        if (n == TryAgain)
+            forWriting = tls_->WantsWrite();
+        return n;
+    }
+
+    std::ptrdiff_t In(char* buffer, std::size_t size, bool& forWriting) {
+        forWriting = false;
+        if (!tls_)
+            return ReceiveSome(fd_, buffer, size);
+        const std::ptrdiff_t n = tls_->Receive(buffer, size);
+        if (n == TryAgain)
+            forWriting = tls_->WantsWrite();
+        return n;
     }
 
     // Waits for the socket or the server's stop signal. Returns 1 when the socket is ready, -1 on
@@ -309,17 +426,20 @@ private:
         return WaitForSocket(NoTestSocket, false, *server_.stop_, duration) < 0 ? Io::Stopped : Io::Ok;
     }
 
-    Io SendAll(const char* data, std::size_t size) {
+    Io SendAll(const char* data, std::size_t size, bool raw = false) {
         std::size_t sent = 0;
+        bool forWriting = true;
         while (sent < size) {
-            const int ready = WaitSocket(true, Clock::now() + server_.options_.waitBound);
+            const int ready = WaitSocket(forWriting, Clock::now() + server_.options_.waitBound);
             if (ready < 0)
                 return Io::Stopped;
             if (ready == 0)
                 return Io::TimedOut;
-            const std::ptrdiff_t n = SendSome(fd_, data + sent, size - sent);
+            const std::ptrdiff_t n = Out(data + sent, size - sent, raw, forWriting);
             if (n > 0) {
                 sent += static_cast<std::size_t>(n);
+            } else if (n == Gone && tls_ && !raw) {
+                return TlsGone();
             } else if (n == Gone) {
                 MarkPeerClosed();
                 return Io::PeerClosed;
@@ -373,18 +493,23 @@ private:
     }
 
     Io ReceiveOnce(const Deadline& deadline) {
-        const int ready = WaitSocket(false, deadline);
+        if (tlsEnded_)
+            return tlsFailure_.empty() ? Io::PeerClosed : Io::TlsFailed;
+        // Decrypted bytes waiting in the session need no wait; the stop signal is seen on the next.
+        const int ready = tls_ && tls_->HasPending() ? 1 : WaitSocket(receiveWantsWrite_, deadline);
         if (ready < 0)
             return Io::Stopped;
         if (ready == 0)
             return Io::TimedOut;
-        const std::ptrdiff_t n = ReceiveSome(fd_, buffer_.data(), buffer_.size());
+        const std::ptrdiff_t n = In(buffer_.data(), buffer_.size(), receiveWantsWrite_);
         if (n > 0) {
             Record(static_cast<std::size_t>(n));
             return Io::Ok;
         }
         if (n == TryAgain)
             return Io::Ok;
+        if (tls_)
+            return TlsGone();
         MarkPeerClosed();
         return Io::PeerClosed;
     }
@@ -392,7 +517,7 @@ private:
     // Takes in whatever has arrived, without waiting.
     void TakePending() {
         for (;;) {
-            const std::ptrdiff_t n = ReceiveSome(fd_, buffer_.data(), buffer_.size());
+            const std::ptrdiff_t n = In(buffer_.data(), buffer_.size(), receiveWantsWrite_);
             if (n <= 0)
                 return;
             Record(static_cast<std::size_t>(n));
@@ -487,8 +612,9 @@ private:
 
     void Fail(std::size_t number, const ScriptStep& step, Io io) {
         std::string why =
-            io == Io::PeerClosed
-                ? "the client closed the connection"
+            io == Io::PeerClosed ? "the client closed the connection"
+            : io == Io::TlsFailed
+                ? "TLS failed: " + tlsFailure_
                 : "the bound of " + std::to_string(server_.options_.waitBound.count()) + " ms passed";
         std::lock_guard lock(server_.mutex_);
         server_.failures_.push_back("connection " + std::to_string(index_) + ", step " +
@@ -496,18 +622,24 @@ private:
                                     " after " + std::to_string(in_.size()) + " received bytes");
     }
 
+    // Under TLS without the TLS close: freeing the session sends nothing.
     void CloseSocket() {
         if (fd_ != NoTestSocket)
             CloseConnection(fd_);
         fd_ = NoTestSocket;
+        DropTls();
     }
 
     ScriptedServer& server_;
     const std::size_t index_;
     TestSocket fd_;
     std::vector<char> buffer_;
-    std::string in_;          // what the client sent, as recorded
-    std::size_t cursor_ = 0;  // how much of it the waits have taken
+    std::string in_;                           // what the client sent, as recorded
+    std::size_t cursor_ = 0;                   // how much of it the waits have taken
+    std::unique_ptr<ScriptedTlsSession> tls_;  // from StartTls on
+    bool receiveWantsWrite_ = false;           // the last receive waits for a writable socket
+    bool tlsEnded_ = false;                    // the session has given Gone
+    std::string tlsFailure_;
 };
 
 ScriptedServer::ScriptedServer(std::vector<Script> scripts, ScriptedServerOptions options)
@@ -578,6 +710,10 @@ std::string ScriptedServer::Url(const std::string& target) const {
     return "http://127.0.0.1:" + std::to_string(port_) + target;
 }
 
+std::string ScriptedServer::HttpsUrl(const std::string& target, const std::string& host) const {
+    return "https://" + host + ":" + std::to_string(port_) + target;
+}
+
 std::size_t ScriptedServer::ConnectionCount() const {
     std::lock_guard lock(mutex_);
     return records_.size();
@@ -601,6 +737,11 @@ bool ScriptedServer::Finished(std::size_t index) const {
 std::vector<std::string> ScriptedServer::Failures() const {
     std::lock_guard lock(mutex_);
     return failures_;
+}
+
+TlsFacts ScriptedServer::Tls(std::size_t index) const {
+    std::lock_guard lock(mutex_);
+    return index < records_.size() ? records_[index]->tls : TlsFacts{};
 }
 
 bool ScriptedServer::WaitUntil(const std::function<bool()>& done, Millis bound) const {

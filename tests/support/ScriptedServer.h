@@ -29,10 +29,13 @@ struct ScriptStep {
         WaitBytes,         // count more request bytes
         WaitHead,          // up to and including the blank line that ends a request head
         WaitRequest,       // a whole request: head, then a Content-Length or chunked body
-        Close,             // take what has arrived, then close
+        Close,             // take what has arrived, then close (under TLS: without the TLS close)
         Reset,             // SO_LINGER 0, then close: the client sees a reset
         Silent,            // record what arrives until the client closes or duration passes
         Discard,           // mark everything that has arrived as read
+        StartTls,          // the server side of a TLS handshake: from then on bytes go through TLS
+        CloseTls,          // take what has arrived, send the TLS close, then close
+        SendRaw,           // bytes straight onto the connection, also under TLS
     };
     Kind kind = Kind::Send;
     std::string bytes;
@@ -59,6 +62,12 @@ ScriptStep Close();
 ScriptStep Reset();
 ScriptStep Silent(Millis bound);
 ScriptStep Discard();
+// StartTls and CloseTls need a server with TLS sessions (ScriptedServerOptions::tls); elsewhere
+// they fail. Steps before StartTls see the plain connection, so a script may also leave the
+// handshake unanswered (Silent) or answer it with plain text (WaitBytes(1), Send(...)).
+ScriptStep StartTls();
+ScriptStep CloseTls();
+ScriptStep SendRaw(std::string bytes);
 
 // The common shapes: wait for a whole request, then answer it (at once or in random pieces).
 Script Respond(std::string response);
@@ -76,6 +85,34 @@ std::string ChunkedBody(const std::vector<std::string>& pieces);
 // comes last as it is.
 std::vector<std::string> SplitRequests(const std::string& bytes);
 
+// What a connection's TLS session settled on.
+struct TlsFacts {
+    std::string version;         // "TLSv1.3"; empty until a handshake has completed
+    std::string serverName;      // the name the client asked for (server name indication); empty: none
+    bool closeReceived = false;  // the client sent the TLS close
+};
+
+// The server side of a TLS session over one accepted connection, for the TLS steps. POSIX builds
+// make them with ScriptedTls.h over the system's TLS library.
+class ScriptedTlsSession {
+public:
+    virtual ~ScriptedTlsSession() = default;
+    // Each gives the bytes moved (Handshake and SendClose: 1 once done), TryAgain (wait as
+    // WantsWrite says) or Gone (the client closed or the session failed: see Failure).
+    virtual std::ptrdiff_t Handshake() = 0;
+    virtual std::ptrdiff_t Send(const char* bytes, std::size_t size) = 0;
+    virtual std::ptrdiff_t Receive(char* buffer, std::size_t size) = 0;
+    // The TLS close, without waiting for the client's.
+    virtual std::ptrdiff_t SendClose() = 0;
+    // After TryAgain: whether the session waits for a writable socket rather than a readable one.
+    virtual bool WantsWrite() const = 0;
+    // Whether received bytes wait inside the session, so that a receive needs no wait on the socket.
+    virtual bool HasPending() const = 0;
+    // After Gone: why, or empty when the client just closed.
+    virtual std::string Failure() const = 0;
+    virtual TlsFacts Facts() const = 0;
+};
+
 struct ScriptedServerOptions {
     // Bound of every wait of a script (request bytes, a writable socket, the client closing).
     Millis waitBound{3000};
@@ -85,10 +122,13 @@ struct ScriptedServerOptions {
     // After the list of scripts is used up, connections play the last script again; when false,
     // they are closed at once.
     bool repeatLast = true;
+    // Makes the TLS session of a connection for StartTls; empty: the TLS steps fail.
+    std::function<std::unique_ptr<ScriptedTlsSession>(TestSocket)> tls = nullptr;
 };
 
 // A loopback server on 127.0.0.1 with an ephemeral port. Every accepted connection plays the
-// next script and records every byte the client sent. A script that ends without Close or Reset
+// next script and records every byte the client sent (decrypted once TLS has started; the
+// handshake itself is not recorded). A script that ends without Close, CloseTls or Reset
 // leaves the connection open, still recording, until the client closes or the server stops.
 // The destructor stops everything; no wait of the server outlives it.
 class ScriptedServer {
@@ -104,6 +144,8 @@ public:
     std::uint16_t Port() const { return port_; }
     // "http://127.0.0.1:<port>" followed by the target.
     std::string Url(const std::string& target = "/") const;
+    // "https://<host>:<port>" followed by the target, for scripts that start TLS.
+    std::string HttpsUrl(const std::string& target = "/", const std::string& host = "localhost") const;
 
     std::size_t ConnectionCount() const;
     // Everything connection `index` (from 0, in accept order) has sent so far.
@@ -114,6 +156,8 @@ public:
     bool Finished(std::size_t index) const;
     // One text per script that could not be played to its end (a bound passed, the client left).
     std::vector<std::string> Failures() const;
+    // What the TLS session of connection `index` settled on (empty while it has none).
+    TlsFacts Tls(std::size_t index) const;
 
     // Each returns false when the bound passes first.
     bool WaitForConnections(std::size_t count, Millis bound = Millis(3000)) const;
@@ -127,6 +171,7 @@ private:
         std::string received;
         bool peerClosed = false;
         bool finished = false;
+        TlsFacts tls;
     };
     friend class ScriptRunner;
 

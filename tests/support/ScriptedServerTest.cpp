@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/LoopbackClient.h"
+#include "tests/support/ScriptedTls.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestCertificates.h"
 
 namespace w20::test {
 namespace {
@@ -373,6 +377,145 @@ TEST(ScriptedServer, PieceSizesMustBePositive) {
     EXPECT_THROW(SendPieces("abc", {}), std::invalid_argument);
     EXPECT_THROW(SendPieces("abc", {2, 0}), std::invalid_argument);
     EXPECT_THROW(SendRandomPieces("abc", 1, 0), std::invalid_argument);
+}
+
+// A TLS client of the system's library (through python) that trusts the test authority: sends the
+// request, reads to the end, and prints how the connection ended on its first line, the bytes it
+// got after that. With "leave" it sends its own TLS close once `size` bytes have come.
+constexpr const char* TlsClient = R"(
+import socket, ssl, sys
+port, authority, request, mode, size = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
+context = ssl.create_default_context(cafile=authority)
+raw = socket.create_connection(("127.0.0.1", port), timeout=0.5)
+data, end = b"", ""
+try:
+    tls = context.wrap_socket(raw, server_hostname="localhost", suppress_ragged_eofs=False)
+except (ssl.SSLError, OSError) as error:
+    end = "handshake failed: " + (getattr(error, "reason", None) or type(error).__name__)
+else:
+    tls.sendall(request.encode())
+    try:
+        while not end:
+            piece = tls.recv(65536)
+            data += piece
+            if not piece:
+                end = "TLS close"
+            elif mode == "leave" and len(data) >= size:
+                tls.unwrap()
+                end = "left with the TLS close"
+    except ssl.SSLEOFError:
+        end = "closed without the TLS close"
+    except ssl.SSLError as error:
+        end = "TLS error: " + str(error.reason)
+    except OSError as error:
+        end = type(error).__name__
+sys.stdout.write(end + "\n")
+sys.stdout.flush()
+sys.stdout.buffer.write(data)
+)";
+
+// How a TLS client sees each script, and what the server recorded.
+struct TlsCase {
+    const char* name;
+    std::string certificate;
+    Script script;
+    std::string end;
+    std::string received;  // by the client
+    std::string failure;   // of the server's script, in part
+};
+
+void PrintTo(const TlsCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class TlsSteps : public testing::TestWithParam<TlsCase> {};
+
+const std::string TlsRequest = "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n";
+const std::string TlsAnswer = HttpOk("secret");
+
+TEST_P(TlsSteps, ClientSeesTheScriptOverTls) {
+    TempDir certificates;
+    MakeTestCertificates(certificates.Path());
+    ScriptedServer server({GetParam().script}, WithTls(certificates.File(GetParam().certificate + ".pem"),
+                                                       certificates.File(GetParam().certificate + ".key")));
+    const bool leave = GetParam().end == "left with the TLS close";
+    CommandResult client = RunCommand({"python3", "-c", TlsClient, std::to_string(server.Port()),
+                                       certificates.File("authority.pem"), TlsRequest,
+                                       leave ? "leave" : "read", std::to_string(TlsAnswer.size())});
+    const std::size_t lineEnd = client.output.find('\n');
+    ASSERT_NE(lineEnd, std::string::npos) << client.output;
+    EXPECT_EQ(client.output.substr(0, lineEnd), GetParam().end);
+    EXPECT_EQ(client.output.substr(lineEnd + 1), GetParam().received);
+    ASSERT_TRUE(server.WaitForFinished(0));
+    const TlsFacts tls = server.Tls(0);
+    if (GetParam().script.front().kind == ScriptStep::Kind::StartTls && GetParam().failure.empty()) {
+        EXPECT_EQ(server.Received(0), TlsRequest);
+        EXPECT_EQ(tls.version, "TLSv1.3");
+        EXPECT_EQ(tls.serverName, "localhost");
+    }
+    EXPECT_EQ(tls.closeReceived, leave);
+    const std::vector<std::string> failures = server.Failures();
+    if (GetParam().failure.empty()) {
+        EXPECT_TRUE(failures.empty()) << failures.front();
+    } else {
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_NE(failures[0].find(GetParam().failure), std::string::npos) << failures[0];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ScriptedServer, TlsSteps,
+    testing::Values(TlsCase{"PiecesThenTheTlsClose",
+                            "good",
+                            {StartTls(), WaitHead(), SendPieces(TlsAnswer, {5}), CloseTls()},
+                            "TLS close",
+                            TlsAnswer,
+                            ""},
+                    TlsCase{"CloseWithoutTheTlsClose",
+                            "good",
+                            {StartTls(), WaitHead(), Send(TlsAnswer), Close()},
+                            "closed without the TLS close",
+                            TlsAnswer,
+                            ""},
+                    TlsCase{"RawBytesAfterTheHandshake",
+                            "good",
+                            {StartTls(), WaitHead(), SendRaw("garbage!"), Close()},
+                            "TLS error: WRONG_VERSION_NUMBER",
+                            "",
+                            ""},
+                    TlsCase{"ClientSendsItsTlsClose",
+                            "good",
+                            {StartTls(), WaitHead(), Send(TlsAnswer), Silent(milliseconds(3000))},
+                            "left with the TLS close",
+                            TlsAnswer,
+                            ""},
+                    TlsCase{"PlainAnswerToTheHandshake",
+                            "good",
+                            {WaitBytes(1), Send("HTTP/1.1 400 Bad Request\r\n\r\n"), Close()},
+                            "handshake failed: WRONG_VERSION_NUMBER",
+                            "",
+                            ""},
+                    TlsCase{"HandshakeNeverAnswered",
+                            "good",
+                            {Silent(milliseconds(3000))},
+                            "handshake failed: TimeoutError",
+                            "",
+                            ""},
+                    TlsCase{"ClientRefusesTheCertificate",
+                            "self-signed",
+                            {StartTls(), WaitHead(), Send(TlsAnswer)},
+                            "handshake failed: CERTIFICATE_VERIFY_FAILED",
+                            "",
+                            "step 0 (start TLS): TLS failed: tlsv1 alert unknown ca"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ScriptedServer, TlsStepsWithoutTlsSessionsFail) {
+    ScriptedServer server({{StartTls(), Send("never")}});
+    EXPECT_EQ(Exchange(server.Port(), ""), "");
+    ASSERT_TRUE(server.WaitForFinished(0));
+    EXPECT_EQ(server.Failures(),
+              std::vector<std::string>{"connection 0, step 0 (start TLS): TLS failed: this server has no TLS "
+                                       "sessions after 0 received bytes"});
 }
 
 TEST(LoopbackClient, ReadsKeptAliveAnswersOneByOne) {

@@ -28,8 +28,12 @@ private:
     TestSocket raiser_ = NoTestSocket;
 };
 
-// A listening socket on 127.0.0.1 with an ephemeral port; raises std::runtime_error on failure.
-TestSocket ListenOnLoopback(std::uint16_t& port);
+// A listening socket on 127.0.0.1 with an ephemeral port and a queue of `backlog` waiting
+// connections; raises std::runtime_error on failure.
+TestSocket ListenOnLoopback(std::uint16_t& port, int backlog = 64);
+// A non-blocking connect to 127.0.0.1:port, begun and not waited for (writable once it is made);
+// NoTestSocket when it failed at once.
+TestSocket StartConnect(std::uint16_t port);
 // A waiting connection, non-blocking and without send delay; NoTestSocket when none waits.
 TestSocket AcceptConnection(TestSocket listener);
 

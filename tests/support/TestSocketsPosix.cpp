@@ -25,6 +25,14 @@ int Fd(TestSocket socket) {
     return static_cast<int>(socket);
 }
 
+sockaddr_in Loopback(std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
 }  // namespace
 
 StopSignal::StopSignal() {
@@ -45,18 +53,28 @@ void StopSignal::Raise() {
         std::abort();  // nothing could stop the waits then
 }
 
-TestSocket ListenOnLoopback(std::uint16_t& port) {
+TestSocket ListenOnLoopback(std::uint16_t& port, int backlog) {
     const int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     Check(listener >= 0, "socket");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = Loopback(0);
     socklen_t length = sizeof address;
     Check(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0, "bind");
-    Check(listen(listener, 64) == 0, "listen");
+    Check(listen(listener, backlog) == 0, "listen");
     Check(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0, "getsockname");
     port = ntohs(address.sin_port);
     return listener;
+}
+
+TestSocket StartConnect(std::uint16_t port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return NoTestSocket;
+    const sockaddr_in target = Loopback(port);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) != 0 && errno != EINPROGRESS) {
+        close(fd);
+        return NoTestSocket;
+    }
+    return fd;
 }
 
 TestSocket AcceptConnection(TestSocket listener) {

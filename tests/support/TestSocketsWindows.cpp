@@ -26,18 +26,29 @@ SOCKET Native(TestSocket socket) {
     return static_cast<SOCKET>(socket);
 }
 
-TestSocket NewLoopbackListener(sockaddr_in& address) {
+// The port in network order, without the library's own conversion.
+std::uint16_t Swapped(std::uint16_t port) {
+    return static_cast<std::uint16_t>((port >> 8) | (port << 8));
+}
+
+sockaddr_in Loopback(std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = Swapped(port);
+    address.sin_addr.s_addr = 0x0100007f;  // 127.0.0.1 in network order
+    return address;
+}
+
+TestSocket NewLoopbackListener(sockaddr_in& address, int backlog) {
     SocketLibrary::Process().Start();
     const SOCKET listener = Ws<epsocket, decltype(&::socket)>()(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     Check(listener != INVALID_SOCKET, "socket");
-    address = sockaddr_in{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = 0x0100007f;  // 127.0.0.1 in network order
+    address = Loopback(0);
     int length = sizeof address;
     Check(
         Ws<epbind, decltype(&::bind)>()(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0,
         "bind");
-    Check(Ws<eplisten, decltype(&::listen)>()(listener, 64) == 0, "listen");
+    Check(Ws<eplisten, decltype(&::listen)>()(listener, backlog) == 0, "listen");
     Check(Ws<epgetsockname, decltype(&::getsockname)>()(listener, reinterpret_cast<sockaddr*>(&address),
                                                         &length) == 0,
           "getsockname");
@@ -62,7 +73,7 @@ bool InSet(const fd_set& set, SOCKET socket) {
 // A connected pair over loopback: one byte on it ends the waits.
 StopSignal::StopSignal() {
     sockaddr_in address{};
-    const TestSocket listener = NewLoopbackListener(address);
+    const TestSocket listener = NewLoopbackListener(address, 1);
     const SOCKET raiser = Ws<epsocket, decltype(&::socket)>()(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     Check(raiser != INVALID_SOCKET, "socket");
     Check(Ws<epconnect, decltype(&::connect)>()(raiser, reinterpret_cast<sockaddr*>(&address),
@@ -86,12 +97,28 @@ void StopSignal::Raise() {
         std::abort();  // nothing could stop the waits then
 }
 
-TestSocket ListenOnLoopback(std::uint16_t& port) {
+TestSocket ListenOnLoopback(std::uint16_t& port, int backlog) {
     sockaddr_in address{};
-    const TestSocket listener = NewLoopbackListener(address);
+    const TestSocket listener = NewLoopbackListener(address, backlog);
     MakeNonBlocking(Native(listener));
-    port = static_cast<std::uint16_t>((address.sin_port >> 8) | (address.sin_port << 8));
+    port = Swapped(address.sin_port);
     return listener;
+}
+
+TestSocket StartConnect(std::uint16_t port) {
+    SocketLibrary::Process().Start();
+    const SOCKET socket = Ws<epsocket, decltype(&::socket)>()(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (socket == INVALID_SOCKET)
+        return NoTestSocket;
+    MakeNonBlocking(socket);
+    const sockaddr_in target = Loopback(port);
+    if (Ws<epconnect, decltype(&::connect)>()(socket, reinterpret_cast<const sockaddr*>(&target),
+                                              sizeof target) != 0 &&
+        Ws<epWSAGetLastError, decltype(&::WSAGetLastError)>()() != WSAEWOULDBLOCK) {
+        CloseConnection(static_cast<TestSocket>(socket));
+        return NoTestSocket;
+    }
+    return static_cast<TestSocket>(socket);
 }
 
 TestSocket AcceptConnection(TestSocket listener) {
