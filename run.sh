@@ -16,7 +16,7 @@ case "${1:-}" in
 esac
 
 tools/install-packages.sh cmake ninja-build g++ qt6-base-dev fonts-wine libgtest-dev libgmock-dev libbenchmark-dev \
-  publicsuffix
+  publicsuffix libssl-dev
 
 if [[ ! -f build/build.ninja ]]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

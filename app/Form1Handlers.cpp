@@ -4,13 +4,17 @@
 #include "app/Form1Texts.h"
 #include "base/TextFile.h"
 #include "http/IdHTTP.h"
+#include "net/IdSSLIOHandlerSocket.h"
 #include "quotes/DownloadCycle.h"
 
 namespace w20 {
 
 Form1Handlers::Form1Handlers(Form1Controls& controls, Desktop& desktop)
-    : controls_(controls), desktop_(desktop), IdHTTP1(std::make_unique<TIdHTTP>()) {
-    ConfigureQuoteClient(*IdHTTP1);
+    : controls_(controls),
+      desktop_(desktop),
+      IdSSLIOHandlerSocket1(std::make_unique<TIdSSLIOHandlerSocket>()),
+      IdHTTP1(std::make_unique<TIdHTTP>()) {
+    ConfigureQuoteClient(*IdHTTP1, *IdSSLIOHandlerSocket1);
     IdHTTP1->OnIdle = [this] { WaitIdle(); };
 }
 

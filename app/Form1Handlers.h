@@ -11,6 +11,7 @@ namespace w20 {
 
 class Desktop;
 class TIdHTTP;
+class TIdSSLIOHandlerSocket;
 
 // Ends a wait of the download when the window has been asked to close. It is no failure: it is not
 // an Exception, so that no error handling on the way catches it, and it is never shown.
@@ -27,8 +28,8 @@ public:
 // milliseconds, so that it repaints, moves and can be closed.
 class Form1Handlers {
 public:
-    // Creates IdHTTP1, the first network component of the process, configured for the quote
-    // service, with the window's events processed while it waits.
+    // Creates IdHTTP1 and its TLS handler, the first network components of the process,
+    // configured for the quote service, with the window's events processed while it waits.
     Form1Handlers(Form1Controls& controls, Desktop& desktop);
     ~Form1Handlers();
     Form1Handlers(const Form1Handlers&) = delete;
@@ -65,6 +66,8 @@ private:
     Desktop& desktop_;
     Configuration config_;
     std::string intervalText_;
+    // The handler goes after the client that uses it.
+    std::unique_ptr<TIdSSLIOHandlerSocket> IdSSLIOHandlerSocket1;
     std::unique_ptr<TIdHTTP> IdHTTP1;
     bool cycleRunning_ = false;
     bool closeRequested_ = false;

@@ -10,6 +10,7 @@
 #include "http/IdHTTPExceptions.h"
 #include "net/IdBuffer.h"
 #include "net/IdExceptions.h"
+#include "net/IdSSLIOHandlerSocket.h"
 #include "net/IdStream.h"
 
 namespace w20 {
@@ -206,7 +207,9 @@ void TIdCustomHTTP::PrepareTarget() {
     }
     const bool withBody = (method == hmPost || method == hmPut) && request_.Source() != nullptr;
     request_.SetContentLength(withBody ? static_cast<std::int64_t>(request_.Source()->Size()) : -1);
-    request_.SetHost(uri_.Host() + (uri_.Port() == "80" ? std::string() : ":" + uri_.Port()));
+    // The scheme's own port goes without saying.
+    const std::string defaultPort = SameText(uri_.Protocol(), "https") ? "443" : "80";
+    request_.SetHost(uri_.Host() + (uri_.Port() == defaultPort ? std::string() : ":" + uri_.Port()));
 
     // A URL from a file or a Location header may hold a bare CR or LF; sent, it would split the
     // request on the wire. Refused here, before a connection is even chosen.
@@ -218,15 +221,22 @@ void TIdCustomHTTP::PrepareTarget() {
 
 void TIdCustomHTTP::SelectRoute() {
     const std::int32_t port = StrToInt(uri_.Port());
-    if (!SameText(Host(), uri_.Host()) || Port() != port) {
+    const bool secure = SameText(uri_.Protocol(), "HTTPS");
+    auto* const tls = dynamic_cast<TIdSSLIOHandlerSocket*>(IOHandler());
+    if (secure && tls == nullptr)
+        throw EIdIOHandlerPropInvalid();
+    // A kept-alive connection serves only the scheme, host and port it was opened for.
+    const bool sameRoute =
+        SameText(Host(), uri_.Host()) && Port() == port && (tls == nullptr || tls->Secure() == secure);
+    if (!sameRoute) {
         if (Connected())
             Disconnect();
         // The URI keeps its port text as written.
         TIdTCPClient::SetHost(uri_.Host());
         TIdTCPClient::SetPort(port);
     }
-    if (SameText(uri_.Protocol(), "HTTPS"))
-        throw EIdIOHandlerPropInvalid();
+    if (tls != nullptr)
+        tls->SetPassThrough(!secure);
     request_.SetUseProxy(ctNormal);
 }
 
@@ -262,12 +272,18 @@ void TIdCustomHTTP::SendRequest() {
     request_.BuildRequestHeaders();
     proxyParams_.SetHeaders(request_.RawHeaders());
     if (cookieManager_ != nullptr) {
-        const std::string cookie = cookieManager_->BuildCookieHeader(uri_, false);
+        // Cookies marked secure go only over TLS.
+        const std::string cookie = cookieManager_->BuildCookieHeader(uri_, SecureConnection());
         if (!cookie.empty())
             request_.RawHeaders().SetValues("Cookie", cookie);
     }
     exchangeOpen_ = true;
     request_.SendRequest();
+}
+
+bool TIdCustomHTTP::SecureConnection() {
+    const auto* const tls = dynamic_cast<const TIdSSLIOHandlerSocket*>(IOHandler());
+    return tls != nullptr && tls->Secure();
 }
 
 void TIdCustomHTTP::SendAndReadStatus() {

@@ -113,7 +113,8 @@ protected:
     void DoRequest(TIdHTTPMethod method, const std::string& url, TIdStream* source, TIdStream* destination);
     // Merges the request's URL into the current URI and fills the request's target and Host.
     void PrepareTarget();
-    // Points the connection at the current URI's host and port.
+    // Points the connection at the current URI's scheme, host and port: https needs a TLS handler
+    // attached (EIdIOHandlerPropInvalid without one), which carries plain http through as well.
     void SelectRoute();
     // Connects unless a kept-alive connection to the route can be used again; true when one is.
     bool ConnectWhenNeeded();
@@ -128,6 +129,8 @@ protected:
     TIdHTTPNextStep DecideNext();
 
 private:
+    // True when the open connection speaks TLS.
+    bool SecureConnection();
     // A failure that a connection dropped while it lay idle gives to the next request on it.
     static bool DroppedConnection(const Exception& failure);
     void ProcessCookies();

@@ -158,10 +158,18 @@ public:
     EIdConnectTimeout() : EIdException("Connect timed out.") {}
 };
 
-// A timed connect failed; the message is that of the failure on the connecting thread.
+// A connect with a limit failed; the message is the text of the socket error.
 class EIdConnectException : public EIdException {
 public:
     using EIdException::EIdException;
+};
+
+// A secure connection failed: the handshake was refused by either side (an untrusted or wrong
+// certificate, no common protocol version), a record did not decrypt, or the peer cut the
+// connection without the TLS close. It carries no socket error code.
+class EIdTLSError : public EIdSocketError {
+public:
+    explicit EIdTLSError(std::string message) : EIdSocketError(0, std::move(message)) {}
 };
 
 }  // namespace w20

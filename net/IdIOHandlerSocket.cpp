@@ -51,8 +51,10 @@ void TIdIOHandlerSocket::ConnectClient(const std::string& host, std::int32_t por
             }
             ReportStatus(StatusConnecting, binding_->RemoteIP());
             failure = ConnectWithin(wait);
-            if (failure == 0)
+            if (failure == 0) {
+                ConnectedWithin(host, wait);
                 return;
+            }
         }
         if (limited)
             throw EIdConnectException(stack.SocketErrorText(failure));
@@ -99,6 +101,8 @@ std::int32_t TIdIOHandlerSocket::ConnectWithin(const TIdSteppedWait& wait) {
     stack.CheckSocketResult(stack.SetSocketBlocking(socket, true));
     return 0;
 }
+
+void TIdIOHandlerSocket::ConnectedWithin(const std::string& /*host*/, const TIdSteppedWait& /*wait*/) {}
 
 bool TIdIOHandlerSocket::WaitStepped(const TIdSteppedWait& wait,
                                      const std::function<bool(std::int32_t step)>& ended) {

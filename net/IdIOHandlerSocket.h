@@ -45,15 +45,19 @@ public:
     bool UseNagle() const { return useNagle_; }
     void SetUseNagle(bool value) { useNagle_ = value; }
 
+protected:
+    // A step after the TCP connect, within what is left of the same limit; nothing here.
+    virtual void ConnectedWithin(const std::string& host, const TIdSteppedWait& wait);
+    // Calls ended with each step's length until it gives true, and OnIdle after each step that
+    // gave false; false once the wait is over.
+    bool WaitStepped(const TIdSteppedWait& wait, const std::function<bool(std::int32_t step)>& ended);
+
 private:
     // Every address of the host, waited for within the limit.
     std::vector<std::string> Resolve(const std::string& host, const TIdSteppedWait& wait);
     // One connect to the remote end that returns at once and is waited for within the limit, so
     // that giving it up is closing the socket. Returns 0 or the failure's code.
     std::int32_t ConnectWithin(const TIdSteppedWait& wait);
-    // Calls ended with each step's length until it gives true, and OnIdle after each step that
-    // gave false; false once the wait is over.
-    bool WaitStepped(const TIdSteppedWait& wait, const std::function<bool(std::int32_t step)>& ended);
 
     std::unique_ptr<TIdSocketHandle> binding_;
     bool useNagle_ = true;

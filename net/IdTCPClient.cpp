@@ -13,6 +13,9 @@ void TIdTCPClient::Connect(std::int32_t timeout) {
         AdoptIOHandler(std::move(handler));
     } else if (IOHandler()->Connected()) {
         throw EIdAlreadyConnected();
+    } else if (OnIdle) {
+        // The connection's hook is that of every handler it waits through.
+        IOHandler()->OnIdle = OnIdle;
     }
     try {
         IOHandler()->Open();

@@ -6,6 +6,7 @@
 #include "base/Format.h"
 #include "http/IdHTTP.h"
 #include "http/IdHTTPExceptions.h"
+#include "net/IdSSLIOHandlerSocket.h"
 #include "quotes/ExportWriters.h"
 #include "quotes/RewritingRules.h"
 
@@ -70,7 +71,8 @@ std::string IntervalTail(int intervalItem) {
     return std::string("&mst_omg=mst&time_period_l=fmin&time_period=") + seconds[intervalItem] + "&send=on";
 }
 
-void ConfigureQuoteClient(TIdHTTP& http) {
+void ConfigureQuoteClient(TIdHTTP& http, TIdSSLIOHandlerSocket& tls) {
+    http.SetIOHandler(&tls);
     http.SetHandleRedirects(true);
     http.SetAllowCookies(true);
     http.SetMaxLineAction(maException);

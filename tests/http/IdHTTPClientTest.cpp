@@ -1,4 +1,5 @@
 #include "http/IdHTTP.h"
+#include "net/IdSSLIOHandlerSocket.h"
 
 #include <gtest/gtest.h>
 
@@ -28,8 +29,9 @@ using test::Script;
 using test::ScriptedServer;
 
 struct Client : TIdHTTP {
+    TIdSSLIOHandlerSocket tls;
     Client() {
-        ConfigureQuoteClient(*this);
+        ConfigureQuoteClient(*this, tls);
         SetReadTimeout(test::TestReadTimeout);
     }
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "http/IdHTTP.h"
+#include "net/IdSSLIOHandlerSocket.h"
 #include "tests/http/HttpClientSupport.h"
 #include "tests/support/ScriptedServer.h"
 
@@ -108,21 +109,49 @@ std::vector<Exchange> Rows() {
          {Answer(ChunkedHead + "1A;name=value\r\n" + Letters26 + "\r\n0\r\nX-Sum: 1\r\n\r\n")},
          Letters26,
          {Req("/c")}},
-        {"ChunkSizeNotHexEndsBody",
+        {"ChunkSizeBlanksAfterNumber",
+         "http://$/c",
+         {Answer(ChunkedHead + "5 \r\nhello\r\n3\t;a=b\r\nxyz\r\n0\r\n\r\n")},
+         "helloxyz",
+         {Req("/c")}},
+        {"ChunkSizeNotHexIsAnError",
          "http://$/c",
          {Answer(ChunkedHead + "5\r\nhello\r\nzz\r\n\r\n")},
+         "!EIdHTTPChunkSizeInvalid: Chunk size line \"zz\" is not a hexadecimal number.",
+         {Req("/c")}},
+        {"ChunkSizeEmptyIsAnError",
+         "http://$/c",
+         {Answer(ChunkedHead + "5\r\nhello\r\n\r\n0\r\n\r\n")},
+         "!EIdHTTPChunkSizeInvalid: Chunk size line \"\" is not a hexadecimal number.",
+         {Req("/c")}},
+        {"ChunkSizeWithPrefixIsAnError",
+         "http://$/c",
+         {Answer(ChunkedHead + "0x5\r\nhello\r\n0\r\n\r\n")},
+         "!EIdHTTPChunkSizeInvalid: Chunk size line \"0x5\" is not a hexadecimal number.",
+         {Req("/c")}},
+        {"ChunkSizeLineShownCutAndPrintable",
+         "http://$/c",
+         {Answer(ChunkedHead + "5 \x01" + std::string(60, 'z') + "\r\nhello\r\n0\r\n\r\n")},
+         "!EIdHTTPChunkSizeInvalid: Chunk size line \"5 ?" + std::string(37, 'z') +
+             "...\" is not a hexadecimal number.",
+         {Req("/c")}},
+        {"ChunkedInAnyCaseAsTheLastCoding",
+         "http://$/c",
+         {Answer("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip,\r\nTransfer-Encoding:  Chunked "
+                 "\r\n\r\n5\r\nhello\r\n0\r\n\r\n")},
          "hello",
          {Req("/c")}},
-        {"ChunkedCapitalNotRecognised",
+        {"ChunkedNotLastReadsToClose",
          "http://$/c",
-         {AnswerAndClose("HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n")},
+         {AnswerAndClose(
+             "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, gzip\r\n\r\n5\r\nhello\r\n0\r\n\r\n")},
          "5\r\nhello\r\n0\r\n\r\n",
          {Req("/c")}},
-        {"LengthWinsOverChunked",
+        {"ChunkedWinsOverLength",
          "http://$/c",
          {Answer("HTTP/1.1 200 OK\r\nContent-Length: 10\r\nTransfer-Encoding: "
                  "chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n")},
-         "5\r\nhello\r\n",
+         "hello",
          {Req("/c")}},
         {"ChunkSizeOverflowIsAnError",
          "http://$/c",
@@ -233,14 +262,16 @@ std::vector<Exchange> Rows() {
           Answer(test::HttpOk("B"))},
          "B",
          {Req("/a"), Req("/b")}},
+        {"BothFramingsAreNotReused",
+         "http://$/a",
+         {Answer("HTTP/1.1 302 Found\r\nLocation: /b\r\nContent-Length: 3\r\nTransfer-Encoding: "
+                 "chunked\r\n\r\n5\r\nmoved\r\n0\r\n\r\n"),
+          Answer(test::HttpOk("B"))},
+         "B",
+         {Req("/a"), Req("/b")}},
         Chain(14, "end of chain"),
         Chain(15, ""),
         {"OtherProtocolIsPlainHttp", "ftp://$/x", {Answer(test::HttpOk("plain"))}, "plain", {Req("/x")}},
-        {"HttpsRefused",
-         "https://$/x",
-         {Script{}},
-         "!EIdIOHandlerPropInvalid: IOHandler value is not valid",
-         {}},
         {"LineBreakInTargetRefused",
          "http://$/a\nb",
          {Script{}},
@@ -273,8 +304,9 @@ TEST_P(ExchangeTest, GivesOutcomeAndSendsExactly) {
         }
         test::ScriptedServer server(scripts);
         const std::string host = "127.0.0.1:" + std::to_string(server.Port());
+        TIdSSLIOHandlerSocket tls;
         TIdHTTP http;
-        ConfigureQuoteClient(http);
+        ConfigureQuoteClient(http, tls);
         http.SetReadTimeout(test::TestReadTimeout);
         EXPECT_EQ(test::GetOutcome(http, test::Fill(row.url, "$", host)), test::Fill(row.outcome, "$", host));
         // The server sees everything the client sent once the client has let go of the connection.

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "http/IdHTTP.h"
+#include "net/IdSSLIOHandlerSocket.h"
 #include "tests/http/HttpClientSupport.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/PythonHttpServer.h"
@@ -18,8 +19,9 @@ using test::GetOutcome;
 
 struct CountingClient : TIdHTTP {
     int connects = 0;
+    TIdSSLIOHandlerSocket tls;
     CountingClient() {
-        ConfigureQuoteClient(*this);
+        ConfigureQuoteClient(*this, tls);
         SetReadTimeout(test::TestReadTimeout);
         OnConnected = [this](TIdTCPClient&) { ++connects; };
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "http/IdHTTP.h"
+#include "net/IdSSLIOHandlerSocket.h"
 #include "tests/http/HttpClientSupport.h"
 #include "tests/support/FullBacklogListener.h"
 #include "tests/support/ScriptedServer.h"
@@ -29,8 +30,9 @@ constexpr std::int32_t RequestLimit = 1500;
 const std::string RequestTimedOut = "!EIdHTTPRequestTimeout: Request not completed within 1.5 seconds.";
 
 struct LimitedClient : TIdHTTP {
+    TIdSSLIOHandlerSocket tls;
     LimitedClient() {
-        ConfigureQuoteClient(*this);
+        ConfigureQuoteClient(*this, tls);
         SetConnectTimeout(ConnectLimit);
         SetReadTimeout(ReadLimit);
         SetRequestTimeout(RequestLimit);
@@ -115,8 +117,9 @@ TEST(IdHTTPWaits, HostilePeersEndWithinTheirLimits) {
 }
 
 TEST(IdHTTPWaits, TheToolsClientHasItsLimits) {
+    TIdSSLIOHandlerSocket tls;
     TIdHTTP http;
-    ConfigureQuoteClient(http);
+    ConfigureQuoteClient(http, tls);
     EXPECT_EQ(http.ConnectTimeout(), 10000);
     EXPECT_EQ(http.ReadTimeout(), 30000);
     EXPECT_EQ(http.RequestTimeout(), 60000);

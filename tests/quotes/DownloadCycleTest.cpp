@@ -8,6 +8,7 @@
 
 #include "http/IdHTTP.h"
 #include "http/IdHTTPExceptions.h"
+#include "net/IdSSLIOHandlerSocket.h"
 #include "tests/quotes/FakeWindow.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TempDir.h"
@@ -45,8 +46,9 @@ void AddChain(Script& script, int redirects) {
 }
 
 struct Client : TIdHTTP {
+    TIdSSLIOHandlerSocket tls;
     Client() {
-        ConfigureQuoteClient(*this);
+        ConfigureQuoteClient(*this, tls);
         SetReadTimeout(3000);
     }
 };
@@ -137,8 +139,9 @@ std::string FirstTarget(const std::string& date, const std::string& instrument) 
     config.ServiceUrl = server.Url("/q.php");
     config.FirstInstrument = instrument;
     config.SecondInstrument = "FW20";
+    TIdSSLIOHandlerSocket tls;
     TIdHTTP http;
-    ConfigureQuoteClient(http);
+    ConfigureQuoteClient(http, tls);
     T1Execute(window, config, http);
     const std::string request = test::SplitRequests(server.Received(0)).at(0);
     const std::string line = request.substr(0, request.find("\r\n"));
