@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,23 +21,11 @@ using test::GetOutcome;
 using test::HttpOk;
 using test::Millis;
 
-// The certificates of the run, made once per test program, their authority the trusted one.
-const test::TempDir& Certificates() {
-    static const test::TempDir folder;
-    static const bool trusted = [] {
-        test::MakeTestCertificates(folder.Path());
-        setenv("SSL_CERT_FILE", folder.File("authority.pem").c_str(), 1);
-        return true;
-    }();
-    static_cast<void>(trusted);
-    return folder;
-}
-
 std::string Pem(const std::string& name) {
-    return Certificates().File(name + ".pem");
+    return test::TrustedTestCertificates() + "/" + name + ".pem";
 }
 std::string Key(const std::string& name) {
-    return Certificates().File(name + ".key");
+    return test::TrustedTestCertificates() + "/" + name + ".key";
 }
 
 struct Client : TIdHTTP {

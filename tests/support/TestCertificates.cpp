@@ -8,6 +8,7 @@
 #include <openssl/x509v3.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -177,6 +178,17 @@ void MakeTestCertificates(const std::string& folder, TestKeyKind kind) {
         WriteCertificate(folder + "/" + leaf.name + ".pem", certificate.get());
         WriteKey(folder + "/" + leaf.name + ".key", key.get());
     }
+}
+
+const std::string& TrustedTestCertificates() {
+    static const TempDir folder;
+    static const bool trusted = [] {
+        MakeTestCertificates(folder.Path());
+        setenv("SSL_CERT_FILE", folder.File("authority.pem").c_str(), 1);
+        return true;
+    }();
+    static_cast<void>(trusted);
+    return folder.Path();
 }
 
 }  // namespace w20::test

@@ -28,4 +28,8 @@ void MakeTestCertificates(const std::string& folder, TestKeyKind kind = TestKeyK
 // The NAMEs above, in that order.
 const std::vector<std::string>& TestCertificateNames();
 
+// The folder of one set made for the whole test program, whose authority alone the program's TLS
+// clients trust: SSL_CERT_FILE points at it from the first call on, before any session is made.
+const std::string& TrustedTestCertificates();
+
 }  // namespace w20::test

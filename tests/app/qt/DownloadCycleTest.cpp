@@ -13,6 +13,7 @@
 #include "tests/support/LoopbackClient.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/TestCertificates.h"
 
 using namespace w20;
 using namespace w20::test;
@@ -276,6 +277,54 @@ private slots:
         QCOMPARE(ReadFileBytes(started.dir.File("vor5.txt")),
                  "W20[VOR],5," + date + ",093000,1.00,2.00,0.50,1.50,10\r\n" + "FW20[VOR],5," + date +
                      ",093000,3.00,4.00,2.50,3.50,20\r\n");
+    }
+
+    // The service at an https address, or behind an http address that redirects there: a whole
+    // cycle over TLS. A certificate the tool cannot trust shows its message and writes nothing.
+    void aCycleOverTls_data() {
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<bool>("redirected");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("https") << "good" << false << "";
+        QTest::newRow("redirected to https") << "good" << true << "";
+        QTest::newRow("expired") << "expired" << false << "The server's certificate has expired.";
+        QTest::newRow("wrong name") << "wrong-name" << false
+                                    << "The server's certificate does not match the host localhost.";
+        QTest::newRow("self-signed") << "self-signed" << false << "The server's certificate is not trusted.";
+    }
+    void aCycleOverTls() {
+        QFETCH(QString, certificate);
+        QFETCH(bool, redirected);
+        QFETCH(QString, message);
+        const std::string certificates = TrustedTestCertificates() + "/" + certificate.toStdString();
+        TempDir documents;
+        const std::string bars = "location = /q.php { default_type text/plain; return 200 $bars; }\n";
+        const std::string map =
+            "map $arg_nazwa_instrumentu $bars {\n"
+            "  WIG20 \"WIG20,5,$arg_data_notowania,093000,1.00,2.00,0.50,1.50,10\r\n\";\n"
+            "  default \"FW20Z2,5,$arg_data_notowania,093000,3.00,4.00,2.50,3.50,20\r\n\";\n"
+            "}\n";
+        NginxServer secure(documents.Path(), NginxTls(certificates + ".pem", certificates + ".key"), bars,
+                           map);
+        NginxServer plain(documents.Path(), "location / { return 301 " + secure.UrlFor("localhost") +
+                                                "q.php$is_args$args; }\n");
+        const std::string address = redirected ? plain.Url("/q.php") : secure.UrlFor("localhost", "/q.php");
+        CycleForm started(address);
+        WriteFileBytes(started.dir.File("vor5.txt"), "old\r\n");
+        started.Start();
+        const std::string date = started.form->shortDateText();
+        if (message.isEmpty()) {
+            QVERIFY2(started.desktop.boxes.empty(),
+                     started.desktop.boxes.empty() ? "" : started.desktop.boxes[0].message.c_str());
+            QCOMPARE(started.File("vor5.txt"), "W20[VOR],5," + date + ",093000,1.00,2.00,0.50,1.50,10\r\n" +
+                                                   "FW20[VOR],5," + date +
+                                                   ",093000,3.00,4.00,2.50,3.50,20\r\n");
+        } else {
+            QCOMPARE(started.desktop.boxes.size(), std::size_t{1});
+            QCOMPARE(started.desktop.boxes[0].message, message.toStdString());
+            QCOMPARE(started.File("vor5.txt"), std::string("old\r\n"));
+            QVERIFY(!started.timer()->isActive());
+        }
     }
 
     // The window is closed while the service keeps silent: the cycle gives up its wait at once,
