@@ -31,6 +31,14 @@ public:
     // True when data or a close waits within timeout ms (TimeoutInfinite: no limit).
     virtual bool Readable(std::int32_t timeout) = 0;
     virtual std::int32_t Recv(void* buffer, std::int32_t length) = 0;
+    // What a receive that waited in vain gives.
+    static constexpr std::int32_t RecvTimedOut = -2;
+    // Receives what has arrived, waiting at most timeout ms (as Readable does) only when nothing
+    // has: the bytes, 0 for the peer's close, -1 for a failure, or RecvTimedOut. Here the wait
+    // comes first; a handler whose receive can return at once goes without it while bytes stream in.
+    virtual std::int32_t RecvWithin(void* buffer, std::int32_t length, std::int32_t timeout) {
+        return Readable(timeout) ? Recv(buffer, length) : RecvTimedOut;
+    }
     virtual std::int32_t Send(const void* buffer, std::int32_t length) = 0;
 };
 

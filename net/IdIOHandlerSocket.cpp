@@ -88,7 +88,7 @@ std::int32_t TIdIOHandlerSocket::ConnectWithin(const TIdSteppedWait& wait) {
         const std::int32_t code = stack.LastSocketError();
         if (code != seWouldBlock && code != seInProgress)
             return code;
-        if (!WaitStepped(wait, [this](std::int32_t step) { return binding_->WaitConnectEnded(step); }))
+        if (!WaitStepped(wait, [this](std::int32_t step) { return binding_->WaitWritable(step); }))
             throw EIdConnectTimeout();
         const std::int32_t pending = stack.SocketPendingError(socket);
         stack.CheckSocketResult(pending);
@@ -97,8 +97,8 @@ std::int32_t TIdIOHandlerSocket::ConnectWithin(const TIdSteppedWait& wait) {
         binding_->RefreshLocalEnd();
         binding_->RefreshRemoteEnd();
     }
-    // Every later wait is the connection's own, in steps of its own.
-    stack.CheckSocketResult(stack.SetSocketBlocking(socket, true));
+    // The socket stays so: a receive returns at once when nothing has come, and every wait is
+    // the handler's own, in steps, within its limit.
     return 0;
 }
 
@@ -138,7 +138,24 @@ std::int32_t TIdIOHandlerSocket::Recv(void* buffer, std::int32_t length) {
 std::int32_t TIdIOHandlerSocket::Send(const void* buffer, std::int32_t length) {
     if (!Connected())
         throw EIdClosedSocket();
-    return binding_->SendBytes(buffer, length, 0);
+    const TIdSteppedWait wait(TimeoutInfinite, IdleStep);
+    for (;;) {
+        const std::int32_t sent = binding_->SendBytes(buffer, length, 0);
+        if (sent != -1 || RequireSharedStack().LastSocketError() != seWouldBlock)
+            return sent;
+        WaitStepped(wait, [this](std::int32_t step) { return binding_->WaitWritable(step); });
+    }
+}
+
+std::int32_t TIdIOHandlerSocket::RecvWithin(void* buffer, std::int32_t length, std::int32_t timeout) {
+    // The socket's own calls: a handler over this one receives its raw bytes through here.
+    for (;;) {
+        const std::int32_t received = TIdIOHandlerSocket::Recv(buffer, length);
+        if (received != -1 || RequireSharedStack().LastSocketError() != seWouldBlock)
+            return received;
+        if (!TIdIOHandlerSocket::Readable(timeout))
+            return RecvTimedOut;
+    }
 }
 
 }  // namespace w20

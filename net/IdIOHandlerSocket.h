@@ -35,9 +35,13 @@ public:
     // Raises EIdConnClosedGracefully when no socket is open. With OnIdle assigned the wait is
     // taken in steps of IdleStep, the hook called after each step that found nothing.
     bool Readable(std::int32_t timeout) override;
-    // Both raise EIdClosedSocket when no socket is open.
+    // Both raise EIdClosedSocket when no socket is open. The socket does not block: a receive with
+    // nothing there fails with 10035, and a send that cannot go on waits in steps of IdleStep, with
+    // OnIdle called between them, until it can.
     std::int32_t Recv(void* buffer, std::int32_t length) override;
     std::int32_t Send(const void* buffer, std::int32_t length) override;
+    // The receive first, the wait only when it would block.
+    std::int32_t RecvWithin(void* buffer, std::int32_t length, std::int32_t timeout) override;
 
     // The socket handle; none before the first Open.
     TIdSocketHandle* Binding() { return binding_.get(); }

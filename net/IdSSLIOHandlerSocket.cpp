@@ -36,18 +36,13 @@ void TIdSSLIOHandlerSocket::Handshake(const std::string& host, const TIdSteppedW
     failure_ = nullptr;
     while (!engine_->Handshake()) {
         stack.CheckSocketResult(SendOutgoing());
-        const bool arrived =
-            WaitStepped(wait, [this](std::int32_t step) { return Binding()->WaitReadable(step); });
-        if (!arrived)
+        std::int32_t n = RecvTimedOut;
+        if (!WaitStepped(wait,
+                         [this, &n](std::int32_t step) { return (n = ReceiveRaw(step)) != RecvTimedOut; }))
             throw EIdConnectTimeout();
-        std::size_t room = 0;
-        char* const into = engine_->InputRoom(room);
-        const std::int32_t n =
-            TIdIOHandlerSocket::Recv(into, static_cast<std::int32_t>(std::min<std::size_t>(room, INT32_MAX)));
         if (n == 0)
             throw EIdTLSError("The server closed the connection during the TLS handshake.");
         stack.CheckSocketResult(n);
-        engine_->Received(static_cast<std::size_t>(n));
     }
     stack.CheckSocketResult(SendOutgoing());
     handshaken_ = true;
@@ -70,8 +65,6 @@ void TIdSSLIOHandlerSocket::Close() {
     if (engine_ && handshaken_ && Connected() && !cut_) {
         // The close goes out if the socket takes it at once; the peer's answer is not awaited.
         engine_->Shutdown();
-        TIdStack& stack = RequireSharedStack();
-        stack.SetSocketBlocking(Binding()->SocketId(), false);
         const std::string_view close = engine_->Outgoing();
         Binding()->SendBytes(close.data(), static_cast<std::int32_t>(close.size()), 0);
     }
@@ -92,25 +85,26 @@ bool TIdSSLIOHandlerSocket::Readable(std::int32_t timeout) {
     return WaitStepped(wait, [this](std::int32_t step) { return ReceiveRecords(step); });
 }
 
-bool TIdSSLIOHandlerSocket::ReceiveRecords(std::int32_t timeout) {
-    if (!Binding()->WaitReadable(timeout))
-        return false;
+std::int32_t TIdSSLIOHandlerSocket::ReceiveRaw(std::int32_t timeout) {
     std::size_t room = 0;
     char* const into = engine_->InputRoom(room);
-    if (room > 0) {
-        const std::int32_t n =
-            TIdIOHandlerSocket::Recv(into, static_cast<std::int32_t>(std::min<std::size_t>(room, INT32_MAX)));
-        if (n == 0) {
-            cut_ = true;
-            return true;
-        }
-        if (n < 0) {
-            failedCode_ = RequireSharedStack().LastSocketError();
-            return true;
-        }
+    if (room == 0)
+        return RecvTimedOut;
+    const std::int32_t n = TIdIOHandlerSocket::RecvWithin(
+        into, static_cast<std::int32_t>(std::min<std::size_t>(room, INT32_MAX)), timeout);
+    if (n > 0)
         engine_->Received(static_cast<std::size_t>(n));
-    }
-    Decrypt();
+    return n;
+}
+
+bool TIdSSLIOHandlerSocket::ReceiveRecords(std::int32_t timeout) {
+    const std::int32_t n = ReceiveRaw(timeout);
+    if (n == 0)
+        cut_ = true;
+    else if (n == -1)
+        failedCode_ = RequireSharedStack().LastSocketError();
+    else
+        Decrypt();
     return Ready();
 }
 
@@ -133,6 +127,12 @@ std::int32_t TIdSSLIOHandlerSocket::Recv(void* buffer, std::int32_t length) {
         return -1;
     }
     throw EIdTLSError("The server cut the connection without the TLS close: the answer may be incomplete.");
+}
+
+std::int32_t TIdSSLIOHandlerSocket::RecvWithin(void* buffer, std::int32_t length, std::int32_t timeout) {
+    if (!engine_)
+        return TIdIOHandlerSocket::RecvWithin(buffer, length, timeout);
+    return Readable(timeout) ? Recv(buffer, length) : RecvTimedOut;
 }
 
 std::int32_t TIdSSLIOHandlerSocket::Send(const void* buffer, std::int32_t length) {

@@ -34,6 +34,8 @@ public:
     // A connection cut without the TLS close raises EIdTLSError: what came may be cut short.
     std::int32_t Recv(void* buffer, std::int32_t length) override;
     std::int32_t Send(const void* buffer, std::int32_t length) override;
+    // Readable's wait, then Recv: Readable itself receives before it waits.
+    std::int32_t RecvWithin(void* buffer, std::int32_t length, std::int32_t timeout) override;
 
 protected:
     // The handshake: a host name goes as server name indication and is checked against the
@@ -42,8 +44,12 @@ protected:
 
 private:
     void Handshake(const std::string& host, const TIdSteppedWait& wait);
-    // Receives what waits within timeout ms and decrypts: true when plaintext, the peer's close or
-    // a failure is there to report.
+    // Receives into the engine what has come, waiting at most timeout ms only when nothing has:
+    // the count, 0 for the peer's close, -1 for a failure, or RecvTimedOut (also when the engine
+    // has no room before it decrypts).
+    std::int32_t ReceiveRaw(std::int32_t timeout);
+    // ReceiveRaw, then decrypts: true when plaintext, the peer's close or a failure is there to
+    // report.
     bool ReceiveRecords(std::int32_t timeout);
     bool Ready() const;
     // Decrypts what has arrived; a failure waits in failure_ for the next Recv.

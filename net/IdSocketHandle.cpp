@@ -106,7 +106,7 @@ bool TIdSocketHandle::WaitReadable(std::int32_t timeout) {
     return RequireSharedStack().SelectSockets(&read, nullptr, nullptr, timeout) == 1;
 }
 
-bool TIdSocketHandle::WaitConnectEnded(std::int32_t timeout) {
+bool TIdSocketHandle::WaitWritable(std::int32_t timeout) {
     if (!hasSocket_)
         throw EIdConnClosedGracefully();
     // A connect that succeeds makes the socket writable; one that fails does too on POSIX, and

@@ -36,9 +36,9 @@ public:
     // True when data, a close or an error waits within timeout ms (TimeoutInfinite: no limit; 0: a
     // poll). Raises EIdConnClosedGracefully when no socket is held.
     bool WaitReadable(std::int32_t timeout);
-    // True when a connect that went on without waiting has ended, in success or failure, within
+    // True when a send (or a connect that went on without waiting) can go on or has failed, within
     // timeout ms. Raises EIdConnClosedGracefully when no socket is held.
-    bool WaitConnectEnded(std::int32_t timeout);
+    bool WaitWritable(std::int32_t timeout);
     void SetOption(std::int32_t level, std::int32_t option, const void* value, std::int32_t length);
     // Forgets the socket without closing it; clearLocal also forgets IP and Port.
     void ClearState(bool clearLocal = true);

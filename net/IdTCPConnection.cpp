@@ -159,18 +159,18 @@ void TIdTCPConnection::DropSocket() {
         ioHandler_->Close();
 }
 
-std::int32_t TIdTCPConnection::ReceiveOnce(std::int32_t& added) {
+std::int32_t TIdTCPConnection::ReceiveOnce(std::int32_t& added, std::int32_t timeout) {
     added = 0;
     if (landing_.room != nullptr) {
         const std::int32_t n =
-            ioHandler_->Recv(landing_.room + landing_.held, landing_.length - landing_.held);
+            ioHandler_->RecvWithin(landing_.room + landing_.held, landing_.length - landing_.held, timeout);
         added = std::max(n, 0);
         landing_.held += added;
         return n;
     }
     if (intercept_ != nullptr) {
         receiveBlock_.SetSize(static_cast<std::size_t>(recvBufferSize_));
-        const std::int32_t n = ioHandler_->Recv(receiveBlock_.Memory(), recvBufferSize_);
+        const std::int32_t n = ioHandler_->RecvWithin(receiveBlock_.Memory(), recvBufferSize_, timeout);
         if (n > 0) {
             receiveBlock_.SetSize(static_cast<std::size_t>(n));
             intercept_->Receive(receiveBlock_);
@@ -184,7 +184,7 @@ std::int32_t TIdTCPConnection::ReceiveOnce(std::int32_t& added) {
     char* const tail = inputQueue_.Extend(static_cast<std::size_t>(recvBufferSize_));
     std::int32_t n;
     try {
-        n = ioHandler_->Recv(tail, recvBufferSize_);
+        n = ioHandler_->RecvWithin(tail, recvBufferSize_, timeout);
     } catch (...) {
         inputQueue_.SetSize(queued);
         throw;
@@ -211,16 +211,10 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
     }
     std::int32_t n;
     do {
-        // Checked before every wait, so that a peer that never lets a wait run out cannot keep
-        // the exchange going past the deadline either.
+        // Checked before every receive, so that a peer that never lets a wait run out, or never
+        // makes one needed, cannot keep the exchange going past the deadline either.
         bool bounded = false;
-        if (!ioHandler_->Readable(WithinDeadline(timeout, bounded))) {
-            if (bounded)
-                RaiseDeadlinePassed();
-            if (raiseOnTimeout)
-                throw EIdReadTimeout();
-            return -1;
-        }
+        const std::int32_t limit = WithinDeadline(timeout, bounded);
         // An event handler may have taken the handler away meanwhile.
         std::int32_t added = 0;
         if (ioHandler_ == nullptr) {
@@ -228,7 +222,14 @@ std::int32_t TIdTCPConnection::FillInputQueue(bool raiseIfClosed, std::int32_t t
                 throw EIdNotConnected();
             n = 0;
         } else {
-            n = ReceiveOnce(added);
+            n = ReceiveOnce(added, limit);
+        }
+        if (n == TIdIOHandler::RecvTimedOut) {
+            if (bounded)
+                RaiseDeadlinePassed();
+            if (raiseOnTimeout)
+                throw EIdReadTimeout();
+            return -1;
         }
         peerClosed_ = n == 0;
         if (n != 0) {

@@ -153,9 +153,10 @@ private:
         std::int32_t held = 0;
     };
 
-    // Receives once into the end of InputQueue, or into the landing when one is lent: the
-    // handler's unchecked result, and in added how many bytes arrived after the intercept saw them.
-    std::int32_t ReceiveOnce(std::int32_t& added);
+    // Receives once into the end of InputQueue, or into the landing when one is lent, waiting at
+    // most timeout ms when nothing has arrived: the handler's unchecked result (RecvTimedOut after
+    // a wait in vain), and in added how many bytes arrived after the intercept saw them.
+    std::int32_t ReceiveOnce(std::int32_t& added, std::int32_t timeout);
     // Where the last count bytes received lie.
     char* LastReceived(std::int32_t count);
     // Fills the queue until it holds count bytes.
