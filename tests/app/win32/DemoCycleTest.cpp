@@ -5,10 +5,12 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "tests/app/DemoCycles.h"
 #include "tests/app/win32/StartedForm.h"
+#include "tests/support/FullBacklogListener.h"
 #include "tests/support/ScriptedServer.h"
 
 // Whole download cycles through the window's own messages, as the user would run them.
@@ -97,57 +99,87 @@ TEST(DemoCycle, AFailureShowsItsBoxAndStopsTheTimer) {
     EXPECT_EQ(test::ReadFileBytes(started.dir.File("vor5.txt")), "old\r\n");
 }
 
-// The user closes the window once the request has gone out: a timer's call, run while the cycle
-// handles the waiting messages.
+// The user closes the window while the cycle waits: a timer's call, run while the cycle handles
+// the waiting messages, once the cycle runs, its moment has come and (with a service) the request
+// has gone out.
 struct Closer {
-    const test::ScriptedServer& server;
+    const test::ScriptedServer* server;
     TForm1& form;
-    bool asked = false;
+    std::chrono::steady_clock::time_point due;
+    std::optional<std::chrono::steady_clock::time_point> askedAt{};
     bool heldBack = false;  // the window stayed while the cycle still ran
 };
 Closer* closer = nullptr;
 
-void CALLBACK CloseOnceAsked(HWND, UINT, UINT_PTR, DWORD) {
-    if (closer->asked || closer->server.Received(0).empty())
+void CALLBACK CloseOnceDue(HWND, UINT, UINT_PTR, DWORD) {
+    if (closer->askedAt || !closer->form.Handlers().CycleRunning() ||
+        std::chrono::steady_clock::now() < closer->due ||
+        (closer->server != nullptr && closer->server->Received(0).empty()))
         return;
-    closer->asked = true;
+    closer->askedAt = std::chrono::steady_clock::now();
     const HWND form = closer->form.Handle();
     SendMessageW(form, WM_CLOSE, 0, 0);
     closer->heldBack = IsWindow(form) && closer->form.Handlers().CycleRunning();
 }
 
-// The cycle gives up its wait on the silent service at once, quietly, and the window goes once
-// the cycle has unwound.
+// The cycle gives up its wait at once, quietly, and the window goes once the cycle has unwound:
+// also while the connect itself gets no answer, before any request goes out.
 TEST(DemoCycle, ClosingDuringADownloadEndsItAndTheWindow) {
-    test::ScriptedServer server({{test::WaitRequest(), test::Silent(test::Millis(5000))}},
-                                {.waitBound = test::Millis(6000)});
-    StartedForm started(test::DemoDataFile(server.Url("/q.php")));
-    test::WriteFileBytes(started.dir.File("vor5.txt"), "old\r\n");
-    const HWND form = started.form->Handle();
-    ShowWindow(form, SW_SHOWNOACTIVATE);
-    Closer watch{server, *started.form};
-    closer = &watch;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 20, CloseOnceAsked);
+    struct Row {
+        const char* name;
+        bool fullBacklog;  // the service's port has a full listen queue; else it stays silent
+        std::chrono::milliseconds closeAfter;  // from Start
+    };
+    const Row rows[] = {
+        {"silent service", false, std::chrono::milliseconds(0)},
+        {"connect unanswered", true, std::chrono::milliseconds(300)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::optional<test::ScriptedServer> server;
+        std::optional<test::FullBacklogListener> backlog;
+        std::string url;
+        if (row.fullBacklog) {
+            backlog.emplace();
+            ASSERT_TRUE(backlog->Full()) << "every connect was answered: no unanswered one to close during";
+            url = "http://127.0.0.1:" + std::to_string(backlog->Port()) + "/q.php";
+        } else {
+            server.emplace(std::vector<test::Script>{{test::WaitRequest(), test::Silent(test::Millis(5000))}},
+                           test::ScriptedServerOptions{.waitBound = test::Millis(6000)});
+            url = server->Url("/q.php");
+        }
+        StartedForm started(test::DemoDataFile(url));
+        test::WriteFileBytes(started.dir.File("vor5.txt"), "old\r\n");
+        // Left hidden: without a window manager, wine spends 2 s unmapping a shown window, which
+        // would hide the time the close itself takes.
+        const HWND form = started.form->Handle();
+        const auto start = std::chrono::steady_clock::now();
+        Closer watch{server ? &*server : nullptr, *started.form, start + row.closeAfter};
+        closer = &watch;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 20, CloseOnceDue);
 
-    const auto start = std::chrono::steady_clock::now();
-    PostMessageW(started.control(idButton1), BM_CLICK, 0, 0);
-    while (IsWindow(form) && std::chrono::steady_clock::now() - start < std::chrono::seconds(8)) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            started.form->Dispatch(message);
+        PostMessageW(started.control(idButton1), BM_CLICK, 0, 0);
+        while (IsWindow(form) && std::chrono::steady_clock::now() - start < std::chrono::seconds(8)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                started.form->Dispatch(message);
+        }
+        const auto gone = std::chrono::steady_clock::now();
+        KillTimer(nullptr, timer);
+        closer = nullptr;
+        ASSERT_TRUE(watch.askedAt);
+        EXPECT_TRUE(watch.heldBack);
+        EXPECT_FALSE(IsWindow(form));
+        EXPECT_LT(gone - *watch.askedAt, std::chrono::seconds(1));
+        EXPECT_TRUE(started.desktop.boxes.empty());
+        EXPECT_FALSE(started.form->TimerEnabled());
+        EXPECT_EQ(started.caption(idLabel3), "");  // the controls went with the window
+        EXPECT_EQ(test::ReadFileBytes(started.dir.File("vor5.txt")), "old\r\n");
+        if (server) {
+            EXPECT_TRUE(server->WaitForFinished(0));
+        }
     }
-    KillTimer(nullptr, timer);
-    closer = nullptr;
-    EXPECT_TRUE(watch.asked);
-    EXPECT_TRUE(watch.heldBack);
-    EXPECT_FALSE(IsWindow(form));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_TRUE(started.desktop.boxes.empty());
-    EXPECT_FALSE(started.form->TimerEnabled());
-    EXPECT_EQ(started.caption(idLabel3), "");  // the controls went with the window
-    EXPECT_EQ(test::ReadFileBytes(started.dir.File("vor5.txt")), "old\r\n");
-    EXPECT_TRUE(server.WaitForFinished(0));
 }
 
 }  // namespace
