@@ -1,15 +1,10 @@
-#include <windows.h>
-
-#include <wincrypt.h>
-
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -21,6 +16,7 @@
 #include "net/IdTLSEngine.h"
 #include "tests/net/Outcome.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/TrustedAuthority.h"
 
 // The Windows TLS engine over a plain loopback socket, against Linux TLS servers that
 // run-tls-engine-tests.sh starts: W20_TLS_SERVERS names their ports ("good=40001 expired=40002 ..."),
@@ -45,48 +41,23 @@ std::uint16_t ServerPort(const std::string& server) {
     throw std::runtime_error("no server " + server);
 }
 
-// Trusted for the program's run only, in the current user's store of the tests' prefix. Wine's
-// chain engine sees a change only once the store is written (a deletion only on a commit).
-class TrustedAuthority : public ::testing::Environment {
+// Trusted for the program's run only, in the current user's store of the tests' prefix.
+class TrustTheAuthority : public ::testing::Environment {
 public:
     void SetUp() override {
-        std::ifstream file(Setting("W20_TLS_AUTHORITY"), std::ios::binary);
-        const std::string pem((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        der_.resize(pem.size());
-        DWORD size = static_cast<DWORD>(der_.size());
-        ASSERT_TRUE(CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()),
-                                         CRYPT_STRING_BASE64HEADER, der_.data(), &size, nullptr, nullptr));
-        der_.resize(size);
-        const HCERTSTORE store = Root();
-        ASSERT_TRUE(CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der_.data(), size,
-                                                     CERT_STORE_ADD_REPLACE_EXISTING, nullptr));
-        Commit(store);
+        try {
+            authority_.emplace(Setting("W20_TLS_AUTHORITY"));
+        } catch (const std::exception& e) {
+            FAIL() << e.what();
+        }
     }
-    void TearDown() override {
-        if (der_.empty())
-            return;
-        const HCERTSTORE store = Root();
-        const CERT_CONTEXT* wanted =
-            CertCreateCertificateContext(X509_ASN_ENCODING, der_.data(), static_cast<DWORD>(der_.size()));
-        const CERT_CONTEXT* found =
-            CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, wanted, nullptr);
-        EXPECT_TRUE(found != nullptr && CertDeleteCertificateFromStore(found));
-        CertFreeCertificateContext(wanted);
-        Commit(store);
-    }
+    void TearDown() override { EXPECT_TRUE(!authority_ || authority_->Remove()); }
 
 private:
-    static HCERTSTORE Root() {
-        return CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
-    }
-    static void Commit(HCERTSTORE store) {
-        EXPECT_TRUE(CertControlStore(store, 0, CERT_STORE_CTRL_COMMIT, nullptr));
-        CertCloseStore(store, 0);
-    }
-    std::vector<BYTE> der_;
+    std::optional<test::TrustedAuthority> authority_;
 };
 
-const auto* const trusted = ::testing::AddGlobalTestEnvironment(new TrustedAuthority);
+const auto* const trusted = ::testing::AddGlobalTestEnvironment(new TrustTheAuthority);
 
 // One blocking loopback connection that moves the engine's bytes; every wait is bounded.
 class Connection {

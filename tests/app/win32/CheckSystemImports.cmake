@@ -9,7 +9,10 @@ string(REGEX MATCHALL "DLL Name: [^\r\n]+" names "${imports}")
 if(NOT names)
   message(FATAL_ERROR "no import table found in ${PROGRAM}")
 endif()
-set(system KERNEL32.DLL USER32.DLL GDI32.DLL COMCTL32.DLL SHELL32.DLL MSVCRT.DLL ADVAPI32.DLL)
+# The secure transport uses the system's security package and certificate store, and the proxy
+# settings come from the system's HTTP services library.
+set(system KERNEL32.DLL USER32.DLL GDI32.DLL COMCTL32.DLL SHELL32.DLL MSVCRT.DLL ADVAPI32.DLL SECUR32.DLL CRYPT32.DLL
+    WINHTTP.DLL)
 foreach(entry IN LISTS names)
   string(REPLACE "DLL Name: " "" name "${entry}")
   string(TOUPPER "${name}" name)

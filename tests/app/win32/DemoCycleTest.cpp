@@ -12,6 +12,7 @@
 #include "tests/app/win32/StartedForm.h"
 #include "tests/support/FullBacklogListener.h"
 #include "tests/support/ScriptedServer.h"
+#include "tests/support/TrustedAuthority.h"
 
 // Whole download cycles through the window's own messages, as the user would run them.
 namespace w20 {
@@ -40,12 +41,30 @@ std::string LastLine(const std::string& file) {
     return file.substr(file.rfind("\r\n", end - 1) + 2, end - file.rfind("\r\n", end - 1) - 2);
 }
 
-// The demo quote service runs beside the test, and the Linux build has written the export files
-// of the same cycles for the same date into the reference folder (run-window-tests.sh).
-TEST(DemoCycle, TheWindowWritesTheFilesOfTheLinuxBuild) {
-    const std::string service = Environment("W20_DEMO_SERVICE");
+// The demo quote service runs beside the test, plain and behind nginx over TLS with a certificate
+// from a test authority, and the Linux build has written the export files of the same cycles for
+// the same date into the reference folder (run-window-tests.sh). The scheme changes no byte.
+struct Service {
+    const char* name;
+    const char* address;    // the variable holding its address
+    const char* authority;  // the variable naming the authority to trust, or none
+};
+const Service services[] = {
+    {"http", "W20_DEMO_SERVICE", nullptr},
+    {"https", "W20_DEMO_SERVICE_TLS", "W20_TEST_AUTHORITY"},
+};
+
+class DemoCycleOver : public ::testing::TestWithParam<Service> {};
+
+TEST_P(DemoCycleOver, TheWindowWritesTheFilesOfTheLinuxBuild) {
+    const std::string service = Environment(GetParam().address);
     const std::string reference = Environment("W20_REFERENCE_FILES");
     ASSERT_FALSE(service.empty() || reference.empty()) << "run through tests/app/win32/run-window-tests.sh";
+    ASSERT_EQ(service.rfind(std::string(GetParam().name) + "://", 0), 0u) << service;
+    // Trusted for this test only, in the current user's store of the tests' prefix.
+    std::optional<test::TrustedAuthority> authority;
+    if (GetParam().authority != nullptr)
+        authority.emplace(Environment(GetParam().authority));
     StartedForm started(test::DemoDataFile(service));
     ASSERT_TRUE(started.desktop.boxes.empty());
     ShowWindow(started.form->Handle(), SW_SHOWNOACTIVATE);
@@ -79,6 +98,9 @@ TEST(DemoCycle, TheWindowWritesTheFilesOfTheLinuxBuild) {
     EXPECT_EQ(started.caption(idLabel3),
               "FW20[VOR],30," + LastLine(test::ReadFileBytes(reference + "\\fw20vor30.txt")));
 }
+
+INSTANTIATE_TEST_SUITE_P(Services, DemoCycleOver, ::testing::ValuesIn(services),
+                         [](const ::testing::TestParamInfo<Service>& info) { return info.param.name; });
 
 TEST(DemoCycle, AFailureShowsItsBoxAndStopsTheTimer) {
     std::string url;

@@ -1,38 +1,109 @@
 #!/usr/bin/env bash
 # Runs the Windows window tests under wine on a virtual X display. Starts the demo quote service
-# (a Linux program) on a free local port, lets the Linux build write the export files of the demo
-# cycles into a reference folder, then runs the test program with both at hand.
-# Arguments: the demo service, the Linux reference program, wine, the test program.
+# (a Linux program) on a free local port and nginx in front of it over TLS, with a certificate for
+# localhost from a test authority made for this run by the Linux build's tool; lets the Linux build
+# write the export files of the demo cycles into a reference folder, then runs the test program
+# with all of them at hand.
+# Arguments: the demo service, the Linux reference program, the certificate tool, wine, the test
+# program.
 set -euo pipefail
-service=$1 reference=$2 wine=$3 program=$4
+service=$1 reference=$2 certificates=$3 wine=$4 program=$5
+nginx=/usr/sbin/nginx
 
-for built in "$service" "$reference"; do
+for built in "$service" "$reference" "$certificates"; do
   if [[ ! -x $built ]]; then
     echo "run-window-tests.sh: $built is missing; build the Linux build first (./test.sh does)" >&2
     exit 1
   fi
 done
+if [[ ! -x $nginx ]]; then
+  echo "run-window-tests.sh: $nginx is missing (install the Debian package nginx)" >&2
+  exit 1
+fi
 
 work=$(mktemp -d)
+pids=()
+stop() {
+  local pid
+  for pid in "${pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap stop EXIT
 coproc SERVICE { exec "$service" --port 0; }
-service_pid=$SERVICE_PID
-trap 'kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+pids+=("$SERVICE_PID")
 if ! read -r -t 10 announcement <&"${SERVICE[0]}" || [[ $announcement != "listening on "* ]]; then
   echo "run-window-tests.sh: the demo quote service did not start" >&2
   exit 1
 fi
-url="http://${announcement#listening on }/quotes.php"
+address=${announcement#listening on }
+url="http://$address/quotes.php"
+
+"$certificates" "$work" >/dev/null
+# One nginx process, no workers: as root, workers would run as an account that cannot enter the
+# temporary folder. The free port is nginx's to take; should another program take it first, nginx
+# stops and the next port is tried.
+site=$work/nginx
+mkdir "$site"
+port=
+for _ in 1 2 3 4 5; do
+  candidate=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  cat >"$site/nginx.conf" <<EOF
+daemon off;
+master_process off;
+error_log $site/error.log;
+pid $site/nginx.pid;
+events {}
+http {
+    access_log off;
+    client_body_temp_path $site/client_body;
+    proxy_temp_path $site/proxy;
+    fastcgi_temp_path $site/fastcgi;
+    uwsgi_temp_path $site/uwsgi;
+    scgi_temp_path $site/scgi;
+    server {
+        listen 127.0.0.1:$candidate ssl;
+        ssl_certificate $work/good.pem;
+        ssl_certificate_key $work/good.key;
+        location / { proxy_pass http://$address; }
+    }
+}
+EOF
+  "$nginx" -p "$site/" -c "$site/nginx.conf" -e "$site/error.log" >"$site/output.log" 2>&1 &
+  nginx_pid=$!
+  pids+=("$nginx_pid")
+  for _ in $(seq 100); do
+    kill -0 "$nginx_pid" 2>/dev/null || break
+    if (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
+      port=$candidate
+      break 2
+    fi
+    sleep 0.1
+  done
+  kill "$nginx_pid" 2>/dev/null || true
+  wait "$nginx_pid" 2>/dev/null || true
+done
+if [[ -z $port ]]; then
+  echo "run-window-tests.sh: nginx did not start:" >&2
+  cat "$site/output.log" "$site/error.log" >&2 2>/dev/null || true
+  exit 1
+fi
 
 mkdir "$work/linux"
 (cd "$work/linux" && "$reference" "$url")
 
 # Wine reaches the Linux file system through drive Z:.
 export W20_DEMO_SERVICE=$url
+export W20_DEMO_SERVICE_TLS="https://localhost:$port/quotes.php"
+export W20_TEST_AUTHORITY="Z:${work//\//\\}\\authority.pem"
 export W20_REFERENCE_FILES="Z:${work//\//\\}\\linux"
 # The first wine program of a server starts the desktop process on its display: the window tests
 # need a server of their own, started under the virtual display and gone again before other wine
 # programs start without one (CTest runs this test alone).
 wineserver="$(dirname "$wine")/wineserver"
 "$wineserver" -w
+# shellcheck disable=SC2016 # the inner shell expands its own arguments
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '"$1" "$2" --gtest_brief=1; status=$?; "$3" -w; exit $status' \
   run-window-tests "$wine" "$program" "$wineserver"
