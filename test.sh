@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 tools/install-packages.sh cmake ninja-build g++ clang clang-format libclang-rt-14-dev qt6-base-dev fonts-wine \
-  libgtest-dev libgmock-dev libbenchmark-dev tzdata nginx curl python3 publicsuffix libssl-dev openssl
+  libgtest-dev libgmock-dev libbenchmark-dev tzdata nginx curl python3 publicsuffix libssl-dev openssl tinyproxy
 # The window tests run once more in Polish.
 tools/install-polish-locale.sh
 

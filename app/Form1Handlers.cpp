@@ -4,6 +4,7 @@
 #include "app/Form1Texts.h"
 #include "base/TextFile.h"
 #include "http/IdHTTP.h"
+#include "http/ProxySettings.h"
 #include "net/IdSSLIOHandlerSocket.h"
 #include "quotes/DownloadCycle.h"
 
@@ -14,7 +15,8 @@ Form1Handlers::Form1Handlers(Form1Controls& controls, Desktop& desktop)
       desktop_(desktop),
       IdSSLIOHandlerSocket1(std::make_unique<TIdSSLIOHandlerSocket>()),
       IdHTTP1(std::make_unique<TIdHTTP>()) {
-    ConfigureQuoteClient(*IdHTTP1, *IdSSLIOHandlerSocket1);
+    // The user's proxy settings are read once, at start-up.
+    ConfigureQuoteClient(*IdHTTP1, *IdSSLIOHandlerSocket1, SystemProxySettings());
     IdHTTP1->OnIdle = [this] { WaitIdle(); };
 }
 

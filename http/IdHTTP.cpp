@@ -55,6 +55,11 @@ private:
 
 }  // namespace
 
+bool TIdHTTPRoute::operator==(const TIdHTTPRoute& other) const {
+    return type == other.type && SameText(host, other.host) && port == other.port &&
+           SameText(tunnelHost, other.tunnelHost) && tunnelPort == other.tunnelPort;
+}
+
 TIdCustomHTTP::TIdCustomHTTP() : request_(*this), response_(*this) {
     SetHost(PresetHost);
     SetPort(80);
@@ -220,29 +225,47 @@ void TIdCustomHTTP::PrepareTarget() {
 }
 
 void TIdCustomHTTP::SelectRoute() {
+    // Redirects may change the scheme or the host, and with them the proxy.
+    if (OnSelectProxy)
+        OnSelectProxy(*this, uri_.URI());
     const std::int32_t port = StrToInt(uri_.Port());
     const bool secure = SameText(uri_.Protocol(), "HTTPS");
     auto* const tls = dynamic_cast<TIdSSLIOHandlerSocket*>(IOHandler());
     if (secure && tls == nullptr)
         throw EIdIOHandlerPropInvalid();
-    // A kept-alive connection serves only the scheme, host and port it was opened for.
-    const bool sameRoute =
-        SameText(Host(), uri_.Host()) && Port() == port && (tls == nullptr || tls->Secure() == secure);
-    if (!sameRoute) {
-        if (Connected())
-            Disconnect();
-        // The URI keeps its port text as written.
-        TIdTCPClient::SetHost(uri_.Host());
-        TIdTCPClient::SetPort(port);
+    TIdHTTPRoute route;
+    if (proxyParams_.ProxyServer().empty()) {
+        route.type = secure ? ctSSL : ctNormal;
+        route.host = uri_.Host();
+        route.port = port;
+    } else {
+        route.type = secure ? ctSSLProxy : ctProxy;
+        route.host = proxyParams_.ProxyServer();
+        route.port = proxyParams_.ProxyPort();
+        if (secure) {
+            route.tunnelHost = uri_.Host();
+            route.tunnelPort = port;
+        }
     }
+    // A kept-alive connection serves only the route it was opened for: a plain connection to a
+    // proxy never carries a request meant for a tunnel, nor the other way round.
+    TIdHTTPRoute current = route_;
+    current.host = Host();
+    current.port = Port();
+    if (!(route == current) && Connected())
+        Disconnect();
+    route_ = route;
+    TIdTCPClient::SetHost(route.host);
+    TIdTCPClient::SetPort(route.port);
+    // A tunnel starts plain: TLS begins once the proxy has opened it.
     if (tls != nullptr)
-        tls->SetPassThrough(!secure);
-    request_.SetUseProxy(ctNormal);
+        tls->SetPassThrough(route.type != ctSSL);
+    request_.SetUseProxy(route.type);
 }
 
 bool TIdCustomHTTP::ConnectWhenNeeded() {
     SelectRoute();
-    if (request_.UseProxy() == ctNormal && protocolVersion_ == pv1_0 && request_.Connection().empty())
+    if (request_.UseProxy() != ctProxy && protocolVersion_ == pv1_0 && request_.Connection().empty())
         request_.SetConnection("keep-alive");
     if (!response_.KeepAlive() || exchangeOpen_)
         Disconnect();
@@ -264,13 +287,104 @@ bool TIdCustomHTTP::ConnectWhenNeeded() {
         Disconnect();
     if (Connected())
         return true;
+    const TIdClock::time_point started = TIdClock::now();
     Connect(connectTimeout_);
+    if (route_.type == ctSSLProxy)
+        OpenTunnel(started);
     return false;
+}
+
+void TIdCustomHTTP::OpenTunnel(TIdClock::time_point started) {
+    const std::string proxy = route_.host + ":" + IntToStr(route_.port);
+    const std::string authority = route_.tunnelHost + ":" + IntToStr(route_.tunnelPort);
+    try {
+        for (int attempt = 0;; ++attempt) {
+            exchangeOpen_ = true;
+            SendConnect(authority);
+            // The proxy's own answer: its cookies are not the server's, and a redirect from it
+            // leads nowhere the user asked to go.
+            response_.SetResponseText(ReadLine());
+            response_.ReadHeaders();
+            const std::int32_t code = response_.ResponseCode();
+            if (code / 100 == 2) {
+                // The server speaks first only after our TLS hello: bytes already here are the
+                // proxy's, and read as TLS they would be taken for the server's.
+                if (InputQueue().Size() > 0)
+                    throw EIdHTTPProxyRefused(proxy, response_.ResponseText(), true);
+                if (!Connected())
+                    throw EIdConnClosedGracefully();
+                exchangeOpen_ = false;
+                break;
+            }
+            if (code != 407 || attempt >= authRetries_ || !Authorize(true))
+                throw EIdHTTPProxyRefused(proxy, response_.ResponseText());
+            DropBody();
+            if (!response_.KeepAlive() || exchangeOpen_) {
+                Disconnect();
+                started = TIdClock::now();
+                Connect(connectTimeout_);
+            }
+        }
+        // The handshake has what the connect limit leaves, and the deadline's limit on top.
+        std::int32_t limit = TimeoutInfinite;
+        if (connectTimeout_ > 0) {
+            const auto spent =
+                std::chrono::duration_cast<std::chrono::milliseconds>(TIdClock::now() - started).count();
+            if (spent >= connectTimeout_)
+                throw EIdConnectTimeout();
+            limit = connectTimeout_ - static_cast<std::int32_t>(spent);
+        }
+        bool bounded = false;
+        limit = WithinDeadline(limit, bounded);
+        try {
+            dynamic_cast<TIdSSLIOHandlerSocket&>(*IOHandler()).StartTls(route_.tunnelHost, limit);
+        } catch (const EIdConnectTimeout&) {
+            if (bounded)
+                RaiseDeadlinePassed();
+            throw;
+        }
+    } catch (...) {
+        // Half a tunnel is no route to anywhere.
+        try {
+            Disconnect();
+        } catch (const Exception&) {
+            // The failure of the tunnel is the one to report.
+        }
+        throw;
+    }
+}
+
+void TIdCustomHTTP::SendConnect(const std::string& authority) {
+    std::vector<std::string> lines = {"CONNECT " + authority + " HTTP/1.1", "Host: " + authority};
+    if (!request_.UserAgent().empty())
+        lines.push_back("User-Agent: " + request_.UserAgent());
+    TIdHeaderList credentials;
+    proxyParams_.SetHeaders(credentials);
+    for (const std::string& line : credentials.Lines())
+        lines.push_back(line);
+    for (const std::string& line : lines) {
+        if (HoldsLineBreak(line))
+            throw EIdUnsafeRequestText("Header line refused: it holds CR, LF or NUL.");
+    }
+    BeginBatch(-1);
+    try {
+        for (const std::string& line : lines)
+            WriteLine(line);
+        WriteLine();
+    } catch (...) {
+        DiscardBatch();
+        EndBatch();
+        throw;
+    }
+    EndBatch();
 }
 
 void TIdCustomHTTP::SendRequest() {
     request_.BuildRequestHeaders();
-    proxyParams_.SetHeaders(request_.RawHeaders());
+    // The proxy's credentials are for the proxy: a server, or a tunnel through the proxy, never
+    // sees them.
+    if (route_.type == ctProxy)
+        proxyParams_.SetHeaders(request_.RawHeaders());
     if (cookieManager_ != nullptr) {
         // Cookies marked secure go only over TLS.
         const std::string cookie = cookieManager_->BuildCookieHeader(uri_, SecureConnection());
@@ -278,7 +392,18 @@ void TIdCustomHTTP::SendRequest() {
             request_.RawHeaders().SetValues("Cookie", cookie);
     }
     exchangeOpen_ = true;
-    request_.SendRequest();
+    // A proxy needs the whole URL to know where to forward the request; the Host line stays the
+    // server's.
+    const std::string target = request_.URL();
+    if (route_.type == ctProxy)
+        request_.SetURL("http://" + uri_.Host() + ":" + uri_.Port() + target);
+    try {
+        request_.SendRequest();
+    } catch (...) {
+        request_.SetURL(target);
+        throw;
+    }
+    request_.SetURL(target);
 }
 
 bool TIdCustomHTTP::SecureConnection() {

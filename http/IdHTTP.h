@@ -25,6 +25,23 @@ enum TIdHTTPNextStep {
     nsRetryWithCredentials,  // the same URL again, now with credentials
 };
 
+// Where the connection of a request goes. Plain http through a proxy goes to the proxy, which
+// forwards it; https through a proxy goes through a tunnel the proxy opens to the server (ctSSLProxy);
+// without a proxy, straight to the server (ctNormal, ctSSL). A kept-alive connection carries a
+// request only when its route is the same.
+struct TIdHTTPRoute {
+    TIdHTTPConnectionType type = ctNormal;
+    // The peer of the TCP connection: the server, or the proxy.
+    std::string host;
+    std::int32_t port = 0;
+    // The server at the tunnel's end; empty without a tunnel.
+    std::string tunnelHost;
+    std::int32_t tunnelPort = 0;
+
+    // Host names compare without regard to case.
+    bool operator==(const TIdHTTPRoute& other) const;
+};
+
 // The HTTP client: GET over a TCP connection that is kept open between calls while the server
 // allows it, with redirects, cookies, Basic authentication and error statuses as exceptions.
 //
@@ -41,6 +58,7 @@ public:
         TIdCustomHTTP& sender, TIdAuthenticationClass& authClass, const TIdHeaderList& authInfo)>;
     using AuthorizationEvent =
         std::function<void(TIdCustomHTTP& sender, TIdAuthentication& authentication, bool& handled)>;
+    using SelectProxyEvent = std::function<void(TIdCustomHTTP& sender, const std::string& url)>;
 
     TIdCustomHTTP();
     ~TIdCustomHTTP() override;
@@ -80,7 +98,11 @@ public:
     std::int32_t ReuseIdleLimit() const { return reuseIdleLimit_; }
     void SetReuseIdleLimit(std::int32_t value) { reuseIdleLimit_ = value; }
 
+    // With a ProxyServer, plain http goes to the proxy with the whole URL as its target and https
+    // through a CONNECT tunnel; "Proxy-Authorization" goes to the proxy only, never to a server.
     TIdProxyConnectionInfo& ProxyParams() { return proxyParams_; }
+    // The route of the open (or last) connection.
+    const TIdHTTPRoute& Route() const { return route_; }
     TIdHTTPRequest& Request() { return request_; }
     TIdHTTPResponse& Response() { return response_; }
     // The current URI: the target of the last request.
@@ -100,6 +122,9 @@ public:
     SelectAuthorizationEvent OnSelectProxyAuthorization;
     AuthorizationEvent OnAuthorization;
     AuthorizationEvent OnProxyAuthorization;
+    // Called before each request, redirects included, with its URL (scheme, host, port, target),
+    // to set ProxyParams for it; none leaves them as they are.
+    SelectProxyEvent OnSelectProxy;
 
     // Also lets go of a finished authentication object and resets the proxy's.
     void DoOnDisconnected() override;
@@ -113,11 +138,18 @@ protected:
     void DoRequest(TIdHTTPMethod method, const std::string& url, TIdStream* source, TIdStream* destination);
     // Merges the request's URL into the current URI and fills the request's target and Host.
     void PrepareTarget();
-    // Points the connection at the current URI's scheme, host and port: https needs a TLS handler
-    // attached (EIdIOHandlerPropInvalid without one), which carries plain http through as well.
+    // Points the connection at the route of the current URI's scheme, host and port and the proxy
+    // for it: https needs a TLS handler attached (EIdIOHandlerPropInvalid without one), which carries
+    // plain http through as well.
     void SelectRoute();
     // Connects unless a kept-alive connection to the route can be used again; true when one is.
+    // A tunnel is opened as part of the connect.
     bool ConnectWhenNeeded();
+    // Asks the proxy for the tunnel to the route's server, answering a 407 through the proxy's
+    // authorization step, then runs the TLS handshake with the server within what is left of the
+    // connect limit (counted from started). Any failure closes the connection; an answer other
+    // than 2xx raises EIdHTTPProxyRefused.
+    void OpenTunnel(TIdClock::time_point started);
     // Builds the request's headers and sends it.
     void SendRequest();
     // Sends the request and reads the status line of its answer, once more on a new connection
@@ -131,6 +163,8 @@ protected:
 private:
     // True when the open connection speaks TLS.
     bool SecureConnection();
+    // The CONNECT request for "host:port", with the proxy's credentials when there are any.
+    void SendConnect(const std::string& authority);
     // A failure that a connection dropped while it lay idle gives to the next request on it.
     static bool DroppedConnection(const Exception& failure);
     void ProcessCookies();
@@ -146,6 +180,7 @@ private:
     TIdHTTPRequest request_;
     TIdHTTPResponse response_;
     TIdProxyConnectionInfo proxyParams_;
+    TIdHTTPRoute route_;
     TIdCookieManager* cookieManager_ = nullptr;
     std::unique_ptr<TIdCookieManager> ownedCookieManager_;
     bool allowCookies_ = true;

@@ -5,15 +5,15 @@
 namespace w20 {
 namespace {
 
-// Text from the server, fit for a message: cut after 40 bytes, and every byte that is not
+// Text from the server, fit for a message: cut after `limit` bytes, and every byte that is not
 // printable ASCII shown as "?", so that no control byte reaches the error box.
-std::string ServerText(const std::string& text) {
-    std::string shown = text.substr(0, 40);
+std::string ServerText(const std::string& text, std::size_t limit = 40) {
+    std::string shown = text.substr(0, limit);
     for (char& c : shown) {
         if (c < ' ' || c > '~')
             c = '?';
     }
-    return text.size() > 40 ? shown + "..." : shown;
+    return text.size() > limit ? shown + "..." : shown;
 }
 
 }  // namespace
@@ -33,5 +33,11 @@ EIdHTTPRequestTimeout::EIdHTTPRequestTimeout(std::int32_t limitMs)
 EIdHTTPBodyIncomplete::EIdHTTPBodyIncomplete(std::int64_t received, std::int64_t expected)
     : EIdException(Format("Connection closed after %lld of %lld body bytes.",
                           static_cast<long long>(received), static_cast<long long>(expected))) {}
+
+EIdHTTPProxyRefused::EIdHTTPProxyRefused(const std::string& proxy, const std::string& statusLine,
+                                         bool bodyAfterConsent)
+    : EIdException(Format(bodyAfterConsent ? "Proxy %s opened the tunnel with bytes of its own: %s"
+                                           : "Proxy %s refused the tunnel: %s",
+                          ServerText(proxy, 80).c_str(), ServerText(statusLine, 80).c_str())) {}
 
 }  // namespace w20

@@ -66,4 +66,13 @@ public:
     EIdHTTPBodyIncomplete(std::int64_t received, std::int64_t expected);
 };
 
+// A proxy did not give the tunnel to a secure server: its answer to CONNECT was not a success, or
+// bytes of its own followed its consent. The message names the proxy (never its credentials) and
+// quotes its status line.
+class EIdHTTPProxyRefused : public EIdException {
+public:
+    EIdHTTPProxyRefused(const std::string& proxy, const std::string& statusLine,
+                        bool bodyAfterConsent = false);
+};
+
 }  // namespace w20

@@ -6,6 +6,7 @@
 #include "base/Format.h"
 #include "http/IdHTTP.h"
 #include "http/IdHTTPExceptions.h"
+#include "http/ProxySettings.h"
 #include "net/IdSSLIOHandlerSocket.h"
 #include "quotes/ExportWriters.h"
 #include "quotes/RewritingRules.h"
@@ -71,7 +72,8 @@ std::string IntervalTail(int intervalItem) {
     return std::string("&mst_omg=mst&time_period_l=fmin&time_period=") + seconds[intervalItem] + "&send=on";
 }
 
-void ConfigureQuoteClient(TIdHTTP& http, TIdSSLIOHandlerSocket& tls) {
+void ConfigureQuoteClient(TIdHTTP& http, TIdSSLIOHandlerSocket& tls,
+                          std::shared_ptr<const TIdProxySettings> proxies) {
     http.SetIOHandler(&tls);
     http.SetHandleRedirects(true);
     http.SetAllowCookies(true);
@@ -81,6 +83,11 @@ void ConfigureQuoteClient(TIdHTTP& http, TIdSSLIOHandlerSocket& tls) {
     http.SetConnectTimeout(QuoteConnectTimeout);
     http.SetReadTimeout(QuoteReadTimeout);
     http.SetRequestTimeout(QuoteRequestTimeout);
+    if (proxies) {
+        http.OnSelectProxy = [proxies](TIdCustomHTTP& sender, const std::string& url) {
+            ApplyProxy(sender.ProxyParams(), proxies->ForUrl(url));
+        };
+    }
 }
 
 void T1Execute(QuoteWindow& window, const Configuration& config, TIdHTTP& http) {

@@ -14,6 +14,7 @@
 #include "tests/support/NginxServer.h"
 #include "tests/support/ScriptedServer.h"
 #include "tests/support/TestCertificates.h"
+#include "tests/support/TinyproxyServer.h"
 
 using namespace w20;
 using namespace w20::test;
@@ -280,22 +281,40 @@ private slots:
     }
 
     // The service at an https address, or behind an http address that redirects there: a whole
-    // cycle over TLS. A certificate the tool cannot trust shows its message and writes nothing.
+    // cycle over TLS, also through a proxy that https_proxy names when the window opens. A
+    // certificate the tool cannot trust, or a proxy that refuses, shows its message and writes
+    // nothing.
     void aCycleOverTls_data() {
         QTest::addColumn<QString>("certificate");
         QTest::addColumn<bool>("redirected");
         QTest::addColumn<QString>("message");
-        QTest::newRow("https") << "good" << false << "";
-        QTest::newRow("redirected to https") << "good" << true << "";
-        QTest::newRow("expired") << "expired" << false << "The server's certificate has expired.";
+        QTest::addColumn<QString>("proxy");
+        // Empty: no proxy; else one that asks for Basic, named with these credentials ("-": none).
+        QTest::newRow("https") << "good" << false << ""
+                               << "";
+        QTest::newRow("redirected to https") << "good" << true << ""
+                                             << "";
+        QTest::newRow("expired") << "expired" << false << "The server's certificate has expired."
+                                 << "";
         QTest::newRow("wrong name") << "wrong-name" << false
-                                    << "The server's certificate does not match the host localhost.";
-        QTest::newRow("self-signed") << "self-signed" << false << "The server's certificate is not trusted.";
+                                    << "The server's certificate does not match the host localhost."
+                                    << "";
+        QTest::newRow("self-signed") << "self-signed" << false << "The server's certificate is not trusted."
+                                     << "";
+        QTest::newRow("through a proxy") << "good" << false << ""
+                                         << "user:pass@";
+        // Straight to the plain address, then through the proxy to where it redirects.
+        QTest::newRow("redirected through a proxy") << "good" << true << ""
+                                                    << "user:pass@";
+        QTest::newRow("refused by the proxy")
+            << "good" << false << "Proxy @ refused the tunnel: HTTP/1.0 407 Proxy Authentication Required."
+            << "-";
     }
     void aCycleOverTls() {
         QFETCH(QString, certificate);
         QFETCH(bool, redirected);
         QFETCH(QString, message);
+        QFETCH(QString, proxy);
         const std::string certificates = TrustedTestCertificates() + "/" + certificate.toStdString();
         TempDir documents;
         const std::string bars = "location = /q.php { default_type text/plain; return 200 $bars; }\n";
@@ -309,7 +328,17 @@ private slots:
         NginxServer plain(documents.Path(), "location / { return 301 " + secure.UrlFor("localhost") +
                                                 "q.php$is_args$args; }\n");
         const std::string address = redirected ? plain.Url("/q.php") : secure.UrlFor("localhost", "/q.php");
+        std::optional<TinyproxyServer> tinyproxy;
+        std::string proxyAddress;
+        if (!proxy.isEmpty()) {
+            tinyproxy.emplace(std::vector<std::uint16_t>{secure.Port()}, "user", "pass");
+            proxyAddress = "127.0.0.1:" + std::to_string(tinyproxy->Port());
+            message.replace("@", QString::fromStdString(proxyAddress));
+            const std::string credentials = proxy == "-" ? "" : proxy.toStdString();
+            setenv("https_proxy", ("http://" + credentials + proxyAddress).c_str(), 1);
+        }
         CycleForm started(address);
+        unsetenv("https_proxy");
         WriteFileBytes(started.dir.File("vor5.txt"), "old\r\n");
         started.Start();
         const std::string date = started.form->shortDateText();

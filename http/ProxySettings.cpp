@@ -1,0 +1,213 @@
+#include "http/ProxySettings.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/Convert.h"
+#include "base/Strings.h"
+#include "http/IdURI.h"
+
+namespace w20 {
+namespace {
+
+// The pieces of a list between any of the separators, blanks around them trimmed, empty ones
+// dropped.
+std::vector<std::string> Entries(std::string_view list, std::string_view separators) {
+    std::vector<std::string> entries;
+    for (std::size_t from = 0; from <= list.size();) {
+        const std::size_t end = std::min(list.find_first_of(separators, from), list.size());
+        std::string entry = Trim(list.substr(from, end - from));
+        if (!entry.empty())
+            entries.push_back(std::move(entry));
+        from = end + 1;
+    }
+    return entries;
+}
+
+std::string PercentDecoded(std::string_view text) {
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && DigitValue(text[i + 1], 16) >= 0 &&
+            DigitValue(text[i + 2], 16) >= 0) {
+            decoded += static_cast<char>(DigitValue(text[i + 1], 16) * 16 + DigitValue(text[i + 2], 16));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+// A host name compared as a name: letter case and one trailing dot do not count.
+std::string HostKey(std::string_view host) {
+    if (!host.empty() && host.back() == '.')
+        host.remove_suffix(1);
+    return LowerCase(host);
+}
+
+// "host[:port]" into the proxy; a port that is not a number from 1 to 65535 raises.
+void SplitHostPort(std::string_view text, std::int32_t defaultPort, TIdProxy& proxy) {
+    const std::size_t colon = text.rfind(':');
+    proxy.host = std::string(text.substr(0, colon));
+    proxy.port = defaultPort;
+    if (colon == std::string_view::npos)
+        return;
+    const std::string port(text.substr(colon + 1));
+    std::uint64_t value = 0;
+    if (port.empty() || !ReadDigits(port, 10, 65535, value) || value == 0)
+        throw EIdProxySetting("Proxy " + proxy.host + ": port \"" + port + "\" is not a port number.");
+    proxy.port = static_cast<std::int32_t>(value);
+}
+
+// "*" matches any run of characters; letter case does not count.
+bool WildcardMatches(std::string_view pattern, std::string_view text) {
+    if (pattern.empty())
+        return text.empty();
+    if (pattern.front() == '*') {
+        for (std::size_t skip = 0; skip <= text.size(); ++skip) {
+            if (WildcardMatches(pattern.substr(1), text.substr(skip)))
+                return true;
+        }
+        return false;
+    }
+    return !text.empty() && LowerCase(pattern.substr(0, 1)) == LowerCase(text.substr(0, 1)) &&
+           WildcardMatches(pattern.substr(1), text.substr(1));
+}
+
+}  // namespace
+
+void ApplyProxy(TIdProxyConnectionInfo& params, const std::optional<TIdProxy>& proxy) {
+    const TIdProxy wanted = proxy.value_or(TIdProxy{});
+    const TIdProxy current{params.ProxyServer(), params.ProxyPort(), params.ProxyUsername(),
+                           params.ProxyPassword()};
+    if (wanted == current)
+        return;
+    params.SetProxyServer(wanted.host);
+    params.SetProxyPort(wanted.port);
+    params.SetProxyUsername(wanted.username);
+    params.SetProxyPassword(wanted.password);
+    params.SetBasicAuthentication(!wanted.username.empty());
+    params.SetAuthentication(nullptr);
+}
+
+std::optional<TIdProxy> ParseProxyUrl(std::string_view text) {
+    std::string_view rest = text;
+    const std::size_t scheme = rest.find("://");
+    if (scheme != std::string_view::npos) {
+        // The credentials never reach a message: only the scheme is named.
+        if (!SameText(rest.substr(0, scheme), "http"))
+            throw EIdProxySetting("Proxy scheme \"" + std::string(rest.substr(0, scheme)) +
+                                  "\" is not supported: only http proxies are.");
+        rest.remove_prefix(scheme + 3);
+    }
+    // The credentials end at the last "@", so that a password holding "/" or ":" stays whole and
+    // out of any message.
+    TIdProxy proxy;
+    const std::size_t at = rest.rfind('@');
+    if (at != std::string_view::npos) {
+        const std::string_view userInfo = rest.substr(0, at);
+        const std::size_t colon = userInfo.find(':');
+        proxy.username = PercentDecoded(userInfo.substr(0, colon));
+        if (colon != std::string_view::npos)
+            proxy.password = PercentDecoded(userInfo.substr(colon + 1));
+        rest.remove_prefix(at + 1);
+    }
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (Trim(rest).empty())
+        return std::nullopt;
+    // Port 1080 when none is given, as the command-line tools take it.
+    SplitHostPort(rest, 1080, proxy);
+    if (proxy.host.empty())
+        return std::nullopt;
+    return proxy;
+}
+
+bool NoProxyMatches(std::string_view list, std::string_view host) {
+    const std::string name = HostKey(host);
+    // An address is no name with suffixes: "0.0.1" does not stand for 127.0.0.1.
+    const bool address = !name.empty() && name.find_first_not_of("0123456789.") == std::string::npos;
+    for (const std::string& raw : Entries(list, ", \t")) {
+        if (raw == "*")
+            return true;
+        std::string_view entry = raw;
+        if (entry.front() == '.')
+            entry.remove_prefix(1);
+        const std::string suffix = HostKey(entry);
+        if (suffix.empty())
+            continue;
+        if (name == suffix)
+            return true;
+        // A suffix matches at a dot only: "example.net" exempts "q.example.net", not "badexample.net".
+        if (!address && name.size() > suffix.size() && name.ends_with(suffix) &&
+            name[name.size() - suffix.size() - 1] == '.')
+            return true;
+    }
+    return false;
+}
+
+TIdEnvironmentProxySettings::TIdEnvironmentProxySettings(const Lookup& lookup) {
+    const auto either = [&lookup](const std::string& lower, const std::string& upper) {
+        std::optional<std::string> value = lookup(lower);
+        return value ? value : lookup(upper);
+    };
+    // An upper-case HTTP_PROXY is not read: a web server's scripts get a request's "Proxy" header
+    // under that name.
+    http_ = lookup("http_proxy");
+    https_ = either("https_proxy", "HTTPS_PROXY");
+    all_ = either("all_proxy", "ALL_PROXY");
+    noProxy_ = either("no_proxy", "NO_PROXY").value_or(std::string());
+}
+
+std::optional<TIdProxy> TIdEnvironmentProxySettings::ForUrl(const std::string& url) const {
+    const TIdURI uri(url);
+    if (NoProxyMatches(noProxy_, uri.Host()))
+        return std::nullopt;
+    const std::optional<std::string>* chosen = &all_;
+    if (SameText(uri.Protocol(), "http") && http_)
+        chosen = &http_;
+    else if (SameText(uri.Protocol(), "https") && https_)
+        chosen = &https_;
+    return *chosen ? ParseProxyUrl(**chosen) : std::nullopt;
+}
+
+std::optional<TIdProxy> ProxyFromList(std::string_view list, std::string_view scheme) {
+    std::optional<TIdProxy> general;
+    for (const std::string& entry : Entries(list, "; \t")) {
+        std::string_view rest = entry;
+        const std::size_t equals = rest.find('=');
+        const bool scoped = equals != std::string_view::npos;
+        if (scoped) {
+            if (!SameText(rest.substr(0, equals), scheme))
+                continue;
+            rest.remove_prefix(equals + 1);
+        } else if (general) {
+            continue;
+        }
+        if (StartsText("http://", rest))
+            rest.remove_prefix(7);
+        rest = rest.substr(0, rest.find('/'));
+        TIdProxy proxy;
+        SplitHostPort(rest, 80, proxy);
+        if (proxy.host.empty())
+            continue;
+        if (scoped)
+            return proxy;
+        general = proxy;
+    }
+    return general;
+}
+
+bool BypassListMatches(std::string_view list, std::string_view host) {
+    const std::string name = HostKey(host);
+    for (const std::string& entry : Entries(list, ";, \t")) {
+        if (SameText(entry, "<local>")) {
+            if (name.find('.') == std::string::npos)
+                return true;
+        } else if (WildcardMatches(HostKey(entry), name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace w20

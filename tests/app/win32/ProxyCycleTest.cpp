@@ -1,0 +1,70 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/app/DemoCycles.h"
+#include "tests/app/win32/StartedForm.h"
+#include "tests/support/ScriptedServer.h"
+
+// A whole cycle through the proxy of the current user's settings, which the window reads when it
+// starts.
+namespace w20 {
+namespace {
+
+using test::StartedForm;
+
+// The current user's fixed proxy for the scope, written where the system's Internet options keep
+// it: a version, a counter, the flags "direct" and "proxy", then the proxy list, the bypass list
+// and the script address, each after its length. The tests' prefix holds none of its own.
+class ScopedUserProxy {
+public:
+    explicit ScopedUserProxy(const std::string& proxyList) {
+        std::vector<BYTE> blob;
+        for (const std::size_t word : {std::size_t{0x46}, std::size_t{1}, std::size_t{3}, proxyList.size()}) {
+            for (int i = 0; i < 4; ++i)
+                blob.push_back(static_cast<BYTE>(word >> (8 * i)));
+        }
+        blob.insert(blob.end(), proxyList.begin(), proxyList.end());
+        blob.resize(blob.size() + 40);  // no bypass list, no script
+        RegCreateKeyExA(HKEY_CURRENT_USER,
+                        "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections", 0,
+                        nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+        RegSetValueExA(key_, Value, 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size()));
+    }
+    ~ScopedUserProxy() {
+        RegDeleteValueA(key_, Value);
+        RegCloseKey(key_);
+    }
+    ScopedUserProxy(const ScopedUserProxy&) = delete;
+    ScopedUserProxy& operator=(const ScopedUserProxy&) = delete;
+
+private:
+    static constexpr const char* Value = "DefaultConnectionSettings";
+    HKEY key_ = nullptr;
+};
+
+TEST(ProxyCycle, TheWindowGoesThroughTheUsersProxy) {
+    // On a real desktop the test would change the user's own settings for its time.
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr)
+        GTEST_SKIP() << "changes the user's proxy settings: run under wine";
+    // The scripted proxy answers for a service whose name resolves nowhere.
+    test::ScriptedServer proxy(
+        {{test::WaitRequest(), test::Send(test::HttpOk("WIG20,5,20021008,093000,1.00,2.00,0.50,1.50,10\r\n")),
+          test::WaitRequest(),
+          test::Send(test::HttpOk("FWIG20,5,20021008,093000,3.00,4.00,2.50,3.50,20\r\n"))}});
+    const ScopedUserProxy setting("http=127.0.0.1:" + std::to_string(proxy.Port()) + ";https=127.0.0.1:1");
+    StartedForm started(test::DemoDataFile("http://quotes.invalid/q.php"));
+    ASSERT_TRUE(started.Click(started.control(idButton1)));
+    ASSERT_TRUE(started.desktop.boxes.empty()) << started.desktop.boxes[0].message;
+    EXPECT_EQ(proxy.Received(0).rfind("GET http://quotes.invalid:80/q.php?data_notowania=", 0), 0u)
+        << proxy.Received(0);
+    EXPECT_EQ(test::ReadFileBytes(started.dir.File("vor5.txt")),
+              "W20[VOR],5,20021008,093000,1.00,2.00,0.50,1.50,10\r\n"
+              "FW20[VOR],5,20021008,093000,3.00,4.00,2.50,3.50,20\r\n");
+}
+
+}  // namespace
+}  // namespace w20
