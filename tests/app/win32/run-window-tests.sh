@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Runs the Windows window tests under wine on a virtual X display. Starts the demo quote service
 # (a Linux program) on a free local port and nginx in front of it over TLS, with a certificate for
-# localhost from a test authority made for this run by the Linux build's tool; lets the Linux build
-# write the export files of the demo cycles into a reference folder, then runs the test program
-# with all of them at hand.
+# localhost from a test authority made for this run by the Linux build's tool, and tinyproxy as the
+# user's proxy; lets the Linux build write the export files of the demo cycles into a reference
+# folder, then runs the test program with all of them at hand.
 # Arguments: the demo service, the Linux reference program, the certificate tool, wine, the test
 # program.
 set -euo pipefail
 service=$1 reference=$2 certificates=$3 wine=$4 program=$5
 nginx=/usr/sbin/nginx
+tinyproxy=/usr/bin/tinyproxy
 
 for built in "$service" "$reference" "$certificates"; do
   if [[ ! -x $built ]]; then
@@ -18,6 +19,10 @@ for built in "$service" "$reference" "$certificates"; do
 done
 if [[ ! -x $nginx ]]; then
   echo "run-window-tests.sh: $nginx is missing (install the Debian package nginx)" >&2
+  exit 1
+fi
+if [[ ! -x $tinyproxy ]]; then
+  echo "run-window-tests.sh: $tinyproxy is missing (install the Debian package tinyproxy)" >&2
   exit 1
 fi
 
@@ -91,6 +96,45 @@ if [[ -z $port ]]; then
   exit 1
 fi
 
+# tinyproxy as the user's office proxy, tunnelling only to nginx's port; its free port is taken
+# the same way.
+office=$work/tinyproxy
+mkdir "$office"
+proxy_port=
+for _ in 1 2 3 4 5; do
+  candidate=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  cat >"$office/tinyproxy.conf" <<EOF
+Port $candidate
+Listen 127.0.0.1
+Allow 127.0.0.1
+Timeout 30
+MaxClients 20
+DisableViaHeader Yes
+LogLevel Info
+LogFile "$office/tinyproxy.log"
+PidFile "$office/tinyproxy.pid"
+ConnectPort $port
+EOF
+  "$tinyproxy" -d -c "$office/tinyproxy.conf" >"$office/output.log" 2>&1 &
+  proxy_pid=$!
+  pids+=("$proxy_pid")
+  for _ in $(seq 100); do
+    kill -0 "$proxy_pid" 2>/dev/null || break
+    if (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
+      proxy_port=$candidate
+      break 2
+    fi
+    sleep 0.1
+  done
+  kill "$proxy_pid" 2>/dev/null || true
+  wait "$proxy_pid" 2>/dev/null || true
+done
+if [[ -z $proxy_port ]]; then
+  echo "run-window-tests.sh: tinyproxy did not start:" >&2
+  cat "$office/output.log" "$office/tinyproxy.log" >&2 2>/dev/null || true
+  exit 1
+fi
+
 mkdir "$work/linux"
 (cd "$work/linux" && "$reference" "$url")
 
@@ -99,6 +143,8 @@ export W20_DEMO_SERVICE=$url
 export W20_DEMO_SERVICE_TLS="https://localhost:$port/quotes.php"
 export W20_TEST_AUTHORITY="Z:${work//\//\\}\\authority.pem"
 export W20_REFERENCE_FILES="Z:${work//\//\\}\\linux"
+export W20_TEST_PROXY="127.0.0.1:$proxy_port"
+export W20_TEST_PROXY_LOG="Z:${office//\//\\}\\tinyproxy.log"
 # The first wine program of a server starts the desktop process on its display: the window tests
 # need a server of their own, started under the virtual display and gone again before other wine
 # programs start without one (CTest runs this test alone).
