@@ -47,14 +47,41 @@ address=${announcement#listening on }
 url="http://$address/quotes.php"
 
 "$certificates" "$work" >/dev/null
+
+# Starts a server on a free port of 127.0.0.1 and waits until it accepts. $2 is a function that
+# writes the server's configuration for the port it is given and starts it in the background; the
+# port is the server's to take, and should another program take it first, the server stops and
+# the next port is tried. Sets started_port; the files after $2 are shown when it fails.
+start_on_free_port() {
+  local name=$1 launch=$2 candidate pid
+  shift 2
+  started_port=
+  for _ in 1 2 3 4 5; do
+    candidate=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    "$launch" "$candidate"
+    pid=$!
+    pids+=("$pid")
+    for _ in $(seq 100); do
+      kill -0 "$pid" 2>/dev/null || break
+      if (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
+        started_port=$candidate
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  echo "run-window-tests.sh: $name did not start:" >&2
+  cat "$@" >&2 2>/dev/null || true
+  exit 1
+}
+
 # One nginx process, no workers: as root, workers would run as an account that cannot enter the
-# temporary folder. The free port is nginx's to take; should another program take it first, nginx
-# stops and the next port is tried.
+# temporary folder.
 site=$work/nginx
 mkdir "$site"
-port=
-for _ in 1 2 3 4 5; do
-  candidate=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+launch_nginx() {
   cat >"$site/nginx.conf" <<EOF
 daemon off;
 master_process off;
@@ -69,7 +96,7 @@ http {
     uwsgi_temp_path $site/uwsgi;
     scgi_temp_path $site/scgi;
     server {
-        listen 127.0.0.1:$candidate ssl;
+        listen 127.0.0.1:$1 ssl;
         ssl_certificate $work/good.pem;
         ssl_certificate_key $work/good.key;
         location / { proxy_pass http://$address; }
@@ -77,34 +104,16 @@ http {
 }
 EOF
   "$nginx" -p "$site/" -c "$site/nginx.conf" -e "$site/error.log" >"$site/output.log" 2>&1 &
-  nginx_pid=$!
-  pids+=("$nginx_pid")
-  for _ in $(seq 100); do
-    kill -0 "$nginx_pid" 2>/dev/null || break
-    if (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
-      port=$candidate
-      break 2
-    fi
-    sleep 0.1
-  done
-  kill "$nginx_pid" 2>/dev/null || true
-  wait "$nginx_pid" 2>/dev/null || true
-done
-if [[ -z $port ]]; then
-  echo "run-window-tests.sh: nginx did not start:" >&2
-  cat "$site/output.log" "$site/error.log" >&2 2>/dev/null || true
-  exit 1
-fi
+}
+start_on_free_port nginx launch_nginx "$site/output.log" "$site/error.log"
+port=$started_port
 
-# tinyproxy as the user's office proxy, tunnelling only to nginx's port; its free port is taken
-# the same way.
+# tinyproxy as the user's office proxy, tunnelling only to nginx's port.
 office=$work/tinyproxy
 mkdir "$office"
-proxy_port=
-for _ in 1 2 3 4 5; do
-  candidate=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+launch_tinyproxy() {
   cat >"$office/tinyproxy.conf" <<EOF
-Port $candidate
+Port $1
 Listen 127.0.0.1
 Allow 127.0.0.1
 Timeout 30
@@ -116,24 +125,9 @@ PidFile "$office/tinyproxy.pid"
 ConnectPort $port
 EOF
   "$tinyproxy" -d -c "$office/tinyproxy.conf" >"$office/output.log" 2>&1 &
-  proxy_pid=$!
-  pids+=("$proxy_pid")
-  for _ in $(seq 100); do
-    kill -0 "$proxy_pid" 2>/dev/null || break
-    if (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
-      proxy_port=$candidate
-      break 2
-    fi
-    sleep 0.1
-  done
-  kill "$proxy_pid" 2>/dev/null || true
-  wait "$proxy_pid" 2>/dev/null || true
-done
-if [[ -z $proxy_port ]]; then
-  echo "run-window-tests.sh: tinyproxy did not start:" >&2
-  cat "$office/output.log" "$office/tinyproxy.log" >&2 2>/dev/null || true
-  exit 1
-fi
+}
+start_on_free_port tinyproxy launch_tinyproxy "$office/output.log" "$office/tinyproxy.log"
+proxy_port=$started_port
 
 mkdir "$work/linux"
 (cd "$work/linux" && "$reference" "$url")
