@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/Convert.h"
+
 namespace w20 {
 namespace {
 
@@ -78,6 +80,21 @@ bool SameText(std::string_view a, std::string_view b) {
 
 bool StartsText(std::string_view prefix, std::string_view text) {
     return text.size() >= prefix.size() && SameText(prefix, text.substr(0, prefix.size()));
+}
+
+std::string PercentDecoded(std::string_view text) {
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && DigitValue(text[i + 1], 16) >= 0 &&
+            DigitValue(text[i + 2], 16) >= 0) {
+            decoded += static_cast<char>(DigitValue(text[i + 1], 16) * 16 + DigitValue(text[i + 2], 16));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
 }
 
 }  // namespace w20

@@ -29,4 +29,7 @@ std::string LowerCase(std::string_view text);
 bool SameText(std::string_view a, std::string_view b);
 bool StartsText(std::string_view prefix, std::string_view text);
 
+// Every "%XX" with two hexadecimal digits as the byte it stands for; anything else as it is.
+std::string PercentDecoded(std::string_view text);
+
 }  // namespace w20

@@ -24,20 +24,6 @@ std::vector<std::string> Entries(std::string_view list, std::string_view separat
     return entries;
 }
 
-std::string PercentDecoded(std::string_view text) {
-    std::string decoded;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && DigitValue(text[i + 1], 16) >= 0 &&
-            DigitValue(text[i + 2], 16) >= 0) {
-            decoded += static_cast<char>(DigitValue(text[i + 1], 16) * 16 + DigitValue(text[i + 2], 16));
-            i += 2;
-        } else {
-            decoded += text[i];
-        }
-    }
-    return decoded;
-}
-
 // A host name compared as a name: letter case and one trailing dot do not count.
 std::string HostKey(std::string_view host) {
     if (!host.empty() && host.back() == '.')

@@ -66,20 +66,9 @@ bool SplitRequestLine(const std::string& line, std::string& method, std::string&
 }
 
 // Query values arrive percent-encoded ("+" for a blank in forms); they are read decoded.
-std::string Decode(const std::string& text) {
-    std::string decoded;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            decoded += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && DigitValue(text[i + 1], 16) >= 0 &&
-                   DigitValue(text[i + 2], 16) >= 0) {
-            decoded += static_cast<char>(DigitValue(text[i + 1], 16) * 16 + DigitValue(text[i + 2], 16));
-            i += 2;
-        } else {
-            decoded += text[i];
-        }
-    }
-    return decoded;
+std::string Decode(std::string text) {
+    std::replace(text.begin(), text.end(), '+', ' ');
+    return PercentDecoded(text);
 }
 
 std::optional<std::string> QueryValue(const std::string& query, const std::string& key) {
