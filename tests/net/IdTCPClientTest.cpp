@@ -281,7 +281,7 @@ TEST(TCPClient, RefusedConnect) {
             return std::string();
         });
         if (timeout == 2000) {
-            // The connecting thread's failure, passed on under its own class.
+            // A connect with a limit passes the failure on under a class of its own.
             EXPECT_EQ(outcome, "!EIdConnectException: " + Refused);
             EXPECT_LT(MillisecondsSince(start), 1000);
         } else {
