@@ -355,28 +355,14 @@ void TIdCustomHTTP::OpenTunnel(TIdClock::time_point started) {
 }
 
 void TIdCustomHTTP::SendConnect(const std::string& authority) {
-    std::vector<std::string> lines = {"CONNECT " + authority + " HTTP/1.1", "Host: " + authority};
+    std::vector<std::string> lines = {"Host: " + authority};
     if (!request_.UserAgent().empty())
         lines.push_back("User-Agent: " + request_.UserAgent());
     TIdHeaderList credentials;
     proxyParams_.SetHeaders(credentials);
     for (const std::string& line : credentials.Lines())
         lines.push_back(line);
-    for (const std::string& line : lines) {
-        if (HoldsLineBreak(line))
-            throw EIdUnsafeRequestText("Header line refused: it holds CR, LF or NUL.");
-    }
-    BeginBatch(-1);
-    try {
-        for (const std::string& line : lines)
-            WriteLine(line);
-        WriteLine();
-    } catch (...) {
-        DiscardBatch();
-        EndBatch();
-        throw;
-    }
-    EndBatch();
+    SendHead(*this, "CONNECT " + authority + " HTTP/1.1", lines);
 }
 
 void TIdCustomHTTP::SendRequest() {
@@ -412,10 +398,13 @@ bool TIdCustomHTTP::SecureConnection() {
 }
 
 void TIdCustomHTTP::SendAndReadStatus() {
-    const bool reused = ConnectWhenNeeded();
-    try {
+    const auto exchange = [this] {
         SendRequest();
         response_.SetResponseText(ReadLine());
+    };
+    const bool reused = ConnectWhenNeeded();
+    try {
+        exchange();
     } catch (const Exception& failure) {
         // A kept-alive connection that the server or a router between dropped while it lay idle
         // fails the request before the first byte of the answer, where a new connection would
@@ -425,8 +414,7 @@ void TIdCustomHTTP::SendAndReadStatus() {
             throw;
         Disconnect();
         ConnectWhenNeeded();
-        SendRequest();
-        response_.SetResponseText(ReadLine());
+        exchange();
     }
 }
 

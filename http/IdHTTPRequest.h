@@ -1,10 +1,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "http/IdHTTPTypes.h"
 #include "http/IdRequestHeaderInfo.h"
 #include "net/IdStream.h"
+#include "net/IdTCPConnection.h"
 
 namespace w20 {
 
@@ -12,6 +14,12 @@ class TIdCustomHTTP;
 
 // The word that starts the request line.
 std::string MethodWord(TIdHTTPMethod method);
+
+// Writes a request head on the connection in one batch: the start line, the non-empty header lines
+// and the blank line that ends the head. A header line holding CR, LF or NUL is refused before
+// anything is written: it would end our head early and let the rest pass for another request.
+void SendHead(TIdTCPConnection& connection, const std::string& startLine,
+              const std::vector<std::string>& lines);
 
 // One request of a client: its header fields, target, method and body, reused for every call.
 class TIdHTTPRequest : public TIdRequestHeaderInfo {

@@ -1,7 +1,7 @@
 #include "net/IdSSLIOHandlerSocket.h"
 
 #include <algorithm>
-#include <limits>
+#include <cstdint>
 
 #include "net/IdExceptions.h"
 #include "net/IdSteppedWait.h"

@@ -4,7 +4,6 @@
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
 
-#include <climits>
 #include <memory>
 
 #include "base/Format.h"
