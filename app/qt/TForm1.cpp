@@ -8,7 +8,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLocale>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -77,16 +76,12 @@ QFont DesignFont(int pixelHeight) {
     return font;
 }
 
-// A small bar chart: the window's own icon.
+// The program's icon (app/icon), in every size drawn from it.
 QIcon WindowIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.fillRect(0, 0, 32, 32, QColor(0, 0, 128));
-    const int heights[] = {10, 16, 13, 22, 18, 26};
-    for (int i = 0; i < 6; ++i)
-        painter.fillRect(3 + i * 5, 29 - heights[i], 3, heights[i], QColor(255, 255, 0));
-    return QIcon(pixmap);
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icon/w20fw20-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 // The user's short date format. Without regional settings (the C locale of a fresh machine) it

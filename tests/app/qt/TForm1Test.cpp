@@ -142,7 +142,7 @@ private slots:
         QCOMPARE(form.minimumSize(), QSize(440, 233));
         QCOMPARE(form.maximumSize(), QSize(440, 233));
         QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
-        QVERIFY(!form.windowIcon().isNull());
+        QVERIFY(form.windowIcon().availableSizes().contains(QSize(256, 256)));  // the program's own icon
         QCOMPARE(form.findChild<QPushButton*>("Button1")->geometry(), QRect(6, 150, 41, 33));
         QCOMPARE(form.findChild<QPushButton*>("Button1")->font().pixelSize(), 13);
         QCOMPARE(form.font().pixelSize(), 11);
