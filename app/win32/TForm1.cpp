@@ -8,6 +8,7 @@
 
 #include "app/Form1Texts.h"
 #include "app/win32/TRadioGroup.h"
+#include "app/win32/Win32Dpi.h"
 #include "app/win32/Win32Text.h"
 #include "base/Exception.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 constexpr const wchar_t* ClassName = L"TForm1";
 constexpr DWORD FormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr RECT ClientArea = {197, 107, 197 + 440, 107 + 233};
+constexpr RECT ClientArea = {197, 107, 197 + 440, 107 + 233};  // on the screen
 constexpr UINT_PTR Timer1Id = 1;
 constexpr COLORREF LinkColour = RGB(0, 0, 255);
 // RichEdit1 cannot hold a NUL character: it shows this one in its place.
@@ -34,46 +35,51 @@ constexpr Bevel Bevels[] = {
     {{8, 4, 8 + 433, 4 + 21}, BDR_SUNKENOUTER},         // Bevel1
 };
 
+enum class FontRole { Text, Link, Button };
+
+// Where each control goes in the design; a label's size is its caption's.
+struct Placement {
+    Form1ControlId id;
+    RECT bounds;
+    FontRole font;
+};
+constexpr Placement Placements[] = {
+    {idLabel1, {8, 32, 8, 32}, FontRole::Text},
+    {idLabel3, {16, 8, 16, 8}, FontRole::Text},
+    {idLabel4, {13, 208, 13, 208}, FontRole::Text},
+    {idLabel5, {260, 175, 260, 175}, FontRole::Link},
+    {idLabel6, {328, 190, 328, 190}, FontRole::Text},
+    {idLabel7, {13, 192, 13, 192}, FontRole::Text},
+    {idLabel2, {260, 208, 260, 208}, FontRole::Text},
+    {idLabel10, {344, 208, 344, 208}, FontRole::Link},
+    {idButton1, {6, 150, 6 + 41, 150 + 33}, FontRole::Button},
+    {idRichEdit1, {8, 48, 8 + 425, 48 + 57}, FontRole::Text},
+    {idDateTimePicker1, {56, 152, 56 + 81, 152 + 21}, FontRole::Text},
+};
+constexpr RECT RadioGroup1Bounds = {8, 112, 8 + 273, 112 + 33};
+constexpr RECT RadioGroup2Bounds = {288, 112, 288 + 129, 112 + 49};
+
+bool IsLabel(int id) {
+    return id >= idLabel1 && id <= idLabel10;
+}
+
 bool IsLink(int id) {
     return id == idLabel5 || id == idLabel6 || id == idLabel10;
 }
 
-// The designed face at a character height in pixels: 11 for 8 point, 13 for 10 point at 96 dpi.
-HFONT MakeFont(int characterHeight, bool underlined) {
-    return CreateFontW(-characterHeight, 0, 0, 0, FW_NORMAL, FALSE, underlined, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                       L"MS Sans Serif");
+// The designed face at a character height in design pixels (11 for 8 point, 13 for 10 point)
+// scaled to `dpi`.
+HFONT MakeFont(int characterHeight, bool underlined, int dpi) {
+    return CreateFontW(-Scaled(characterHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, underlined, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif");
 }
 
-// A small bar chart, yellow on navy: the window's own icon.
-HICON MakeIcon(int size) {
-    const HDC screen = GetDC(nullptr);
-    const HDC dc = CreateCompatibleDC(screen);
-    const HBITMAP colour = CreateCompatibleBitmap(screen, size, size);
-    // Rows of the mask are whole 16-bit words; all zero: every pixel is opaque.
-    const std::vector<BYTE> opaque(static_cast<std::size_t>((size + 15) / 16 * 2 * size), 0);
-    const HBITMAP mask = CreateBitmap(size, size, 1, 1, opaque.data());
-    const HGDIOBJ previous = SelectObject(dc, colour);
-    const HBRUSH navy = CreateSolidBrush(RGB(0, 0, 128));
-    const HBRUSH yellow = CreateSolidBrush(RGB(255, 255, 0));
-    const RECT all = {0, 0, size, size};
-    FillRect(dc, &all, navy);
-    const int heights[] = {10, 16, 13, 22, 18, 26};
-    for (int i = 0; i < 6; ++i) {
-        const RECT bar = {(3 + i * 5) * size / 32, (29 - heights[i]) * size / 32, (6 + i * 5) * size / 32,
-                          29 * size / 32};
-        FillRect(dc, &bar, yellow);
-    }
-    SelectObject(dc, previous);
-    DeleteObject(navy);
-    DeleteObject(yellow);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    ICONINFO info = {TRUE, 0, 0, mask, colour};
-    const HICON icon = CreateIconIndirect(&info);
-    DeleteObject(colour);
-    DeleteObject(mask);
-    return icon;
+// The icon of the program's resources at a size in pixels.
+HICON LoadProgramIcon(int size) {
+    constexpr int ProgramIcon = 1;  // w20fw20.rc
+    return static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(ProgramIcon), IMAGE_ICON, size, size, 0));
 }
 
 void RegisterFormClass(WNDPROC windowProc) {
@@ -82,6 +88,8 @@ void RegisterFormClass(WNDPROC windowProc) {
         windowClass.cbSize = sizeof windowClass;
         windowClass.lpfnWndProc = windowProc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.hIcon = LoadProgramIcon(GetSystemMetrics(SM_CXICON));
+        windowClass.hIconSm = LoadProgramIcon(GetSystemMetrics(SM_CXSMICON));
         windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = ClassName;
@@ -146,9 +154,6 @@ std::wstring EditorForm(std::string_view bytes) {
 TForm1::TForm1(Desktop& desktop) : handlers_(*this, desktop) {
     RegisterFormClass(WindowProc);
     LoadControlClasses();
-    font_ = MakeFont(11, false);
-    linkFont_ = MakeFont(11, true);
-    buttonFont_ = MakeFont(13, false);
     RECT frame = ClientArea;
     AdjustWindowRectEx(&frame, FormStyle, FALSE, 0);
     CreateWindowExW(0, ClassName, ToWide(Form1Caption).c_str(), FormStyle, frame.left, frame.top,
@@ -156,11 +161,11 @@ TForm1::TForm1(Desktop& desktop) : handlers_(*this, desktop) {
                     GetModuleHandleW(nullptr), this);
     if (handle_ == nullptr)
         throw std::runtime_error("the window cannot be created");
-    icon_ = MakeIcon(GetSystemMetrics(SM_CXICON));
-    smallIcon_ = MakeIcon(GetSystemMetrics(SM_CXSMICON));
-    SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     CreateControls();
+    dpi_ = WindowDpi(handle_);
+    Layout();
+    const RECT client = Scaled(ClientArea, dpi_);
+    PlaceClientArea({client.left, client.top});
     handlers_.Run(&Form1Handlers::FormCreate);
 }
 
@@ -173,67 +178,101 @@ TForm1::~TForm1() {
     DestroyIcon(smallIcon_);
 }
 
-HWND TForm1::MakeLabel(Form1ControlId id, const std::string& caption, int left, int top, HFONT font,
-                       DWORD style) {
-    const HWND label =
-        CreateWindowExW(0, L"STATIC", ToWide(caption).c_str(),
-                        WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | style, left, top, 0, 0,
-                        handle_, reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SizeToCaption(label);
-    return label;
+HWND TForm1::MakeLabel(Form1ControlId id, const std::string& caption, DWORD style) {
+    return CreateWindowExW(0, L"STATIC", ToWide(caption).c_str(),
+                           WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | style, 0, 0, 0, 0,
+                           handle_, reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
 // In the designed order of creation, which is also the order Tab goes through the controls.
 void TForm1::CreateControls() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     const auto child = [&](DWORD exStyle, const wchar_t* windowClass, const wchar_t* text, DWORD style,
-                           int id, RECT bounds, HFONT font) {
-        const HWND control =
-            CreateWindowExW(exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, bounds.left,
-                            bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, handle_,
-                            reinterpret_cast<HMENU>(INT_PTR(id)), instance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        return control;
+                           int id) {
+        return CreateWindowExW(exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, handle_,
+                               reinterpret_cast<HMENU>(INT_PTR(id)), instance, nullptr);
     };
 
-    MakeLabel(idLabel1, "", 8, 32, font_);
-    MakeLabel(idLabel3, Label3Caption, 16, 8, font_);
-    MakeLabel(idLabel4, Label4Caption, 13, 208, font_);
-    MakeLabel(idLabel5, AuthorWebPage, 260, 175, linkFont_, SS_NOTIFY);
-    MakeLabel(idLabel6, AuthorMail, 328, 190, font_, SS_NOTIFY);
-    MakeLabel(idLabel7, Label7Caption, 13, 192, font_);
-    MakeLabel(idLabel2, Label2Caption, 260, 208, font_);
-    MakeLabel(idLabel10, ProviderHost, 344, 208, linkFont_, SS_NOTIFY);
+    MakeLabel(idLabel1, "");
+    MakeLabel(idLabel3, Label3Caption);
+    MakeLabel(idLabel4, Label4Caption);
+    MakeLabel(idLabel5, AuthorWebPage, SS_NOTIFY);
+    MakeLabel(idLabel6, AuthorMail, SS_NOTIFY);
+    MakeLabel(idLabel7, Label7Caption);
+    MakeLabel(idLabel2, Label2Caption);
+    MakeLabel(idLabel10, ProviderHost, SS_NOTIFY);
 
-    child(0, L"BUTTON", ToWide(Button1Caption).c_str(), WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, idButton1,
-          {6, 150, 6 + 41, 150 + 33}, buttonFont_);
+    child(0, L"BUTTON", ToWide(Button1Caption).c_str(), WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, idButton1);
 
-    RichEdit1 = CreateWindowExW(WS_EX_CLIENTEDGE, RICHEDIT_CLASSW, L"",
-                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | WS_VSCROLL | ES_MULTILINE |
-                                    ES_AUTOVSCROLL | ES_WANTRETURN,
-                                8, 48, 425, 57, handle_, reinterpret_cast<HMENU>(INT_PTR(idRichEdit1)),
-                                instance, nullptr);
+    RichEdit1 = child(WS_EX_CLIENTEDGE, RICHEDIT_CLASSW, L"",
+                      WS_TABSTOP | WS_GROUP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                      idRichEdit1);
     // Plain text can be chosen only while the control is new: before its font is set.
     if (SendMessageW(RichEdit1, EM_SETTEXTMODE, TM_PLAINTEXT | TM_MULTILEVELUNDO | TM_MULTICODEPAGE, 0) != 0)
         throw std::runtime_error("the text area cannot hold plain text");
-    SendMessageW(RichEdit1, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     SendMessageW(RichEdit1, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);  // no limit of the tool's own
     SendMessageW(RichEdit1, EM_SETEVENTMASK, 0, ENM_CHANGE);
 
-    RadioGroup1 =
-        std::make_unique<TRadioGroup>(handle_, idRadioGroup1, idRadioGroup1Item0, RadioGroup1Caption,
-                                      RadioGroup1Items, 3, RECT{8, 112, 8 + 273, 112 + 33}, font_);
+    RadioGroup1 = std::make_unique<TRadioGroup>(handle_, idRadioGroup1, idRadioGroup1Item0,
+                                                RadioGroup1Caption, RadioGroup1Items, 3);
     RadioGroup1->SetItemIndex(0);
-    RadioGroup2 =
-        std::make_unique<TRadioGroup>(handle_, idRadioGroup2, idRadioGroup2Item0, RadioGroup2Caption,
-                                      RadioGroup2Items, 1, RECT{288, 112, 288 + 129, 112 + 49}, font_);
+    RadioGroup2 = std::make_unique<TRadioGroup>(handle_, idRadioGroup2, idRadioGroup2Item0,
+                                                RadioGroup2Caption, RadioGroup2Items, 1);
     RadioGroup2->SetItemIndex(0);
 
     // The short date of the user's regional settings, changed field by field or from the calendar.
-    DateTimePicker1 = child(0, DATETIMEPICK_CLASSW, L"", WS_TABSTOP | WS_GROUP | DTS_SHORTDATEFORMAT,
-                            idDateTimePicker1, {56, 152, 56 + 81, 152 + 21}, font_);
+    DateTimePicker1 =
+        child(0, DATETIMEPICK_CLASSW, L"", WS_TABSTOP | WS_GROUP | DTS_SHORTDATEFORMAT, idDateTimePicker1);
+}
+
+// Fonts, icons, places and sizes at the window's scale; the old fonts go once nothing uses them.
+void TForm1::Layout() {
+    const HFONT oldFonts[] = {font_, linkFont_, buttonFont_};
+    const HICON oldIcons[] = {icon_, smallIcon_};
+    font_ = MakeFont(11, false, dpi_);
+    linkFont_ = MakeFont(11, true, dpi_);
+    buttonFont_ = MakeFont(13, false, dpi_);
+    icon_ = LoadProgramIcon(Scaled(32, dpi_));
+    smallIcon_ = LoadProgramIcon(Scaled(16, dpi_));
+    SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+
+    for (const Placement& place : Placements) {
+        const HWND control = Control(place.id);
+        const HFONT font = place.font == FontRole::Link     ? linkFont_
+                           : place.font == FontRole::Button ? buttonFont_
+                                                            : font_;
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        const RECT bounds = Scaled(place.bounds, dpi_);
+        SetWindowPos(control, nullptr, bounds.left, bounds.top, bounds.right - bounds.left,
+                     bounds.bottom - bounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (IsLabel(place.id))
+            SizeToCaption(control);
+    }
     SendMessageW(DateTimePicker1, DTM_SETMCFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    RadioGroup1->Place(Scaled(RadioGroup1Bounds, dpi_), font_, dpi_);
+    RadioGroup2->Place(Scaled(RadioGroup2Bounds, dpi_), font_, dpi_);
+
+    for (const HFONT font : oldFonts)
+        DeleteObject(font);
+    for (const HICON icon : oldIcons)
+        DestroyIcon(icon);
+    InvalidateRect(handle_, nullptr, TRUE);
+}
+
+// Moves the window so that its client area starts at `origin` on the screen and has the design's
+// size at the window's scale.
+void TForm1::PlaceClientArea(POINT origin) {
+    RECT frame{}, client{};
+    GetWindowRect(handle_, &frame);
+    GetClientRect(handle_, &client);
+    POINT clientOrigin{0, 0};
+    ClientToScreen(handle_, &clientOrigin);
+    const RECT size = Scaled(ClientArea, dpi_);
+    SetWindowPos(
+        handle_, nullptr, origin.x - (clientOrigin.x - frame.left), origin.y - (clientOrigin.y - frame.top),
+        frame.right - frame.left - client.right + size.right - size.left,
+        frame.bottom - frame.top - client.bottom + size.bottom - size.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -275,6 +314,19 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return TRUE;
             }
             break;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale: the system's suggested place, the design's
+            // client area at the new scale.
+            dpi_ = LOWORD(wParam);
+            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(handle_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                         suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            Layout();
+            POINT origin{0, 0};
+            ClientToScreen(handle_, &origin);
+            PlaceClientArea(origin);
+            return 0;
+        }
         case WM_PAINT: {
             PAINTSTRUCT paint;
             const HDC dc = BeginPaint(handle_, &paint);
@@ -330,7 +382,7 @@ void TForm1::OnCommand(int id, int code) {
 
 void TForm1::PaintBevels(HDC dc) const {
     for (const Bevel& bevel : Bevels) {
-        RECT bounds = bevel.bounds;
+        RECT bounds = Scaled(bevel.bounds, dpi_);
         DrawEdge(dc, &bounds, bevel.edge, BF_RECT);
     }
 }

@@ -50,6 +50,8 @@ public:
     Form1Handlers& Handlers() { return handlers_; }
     const Configuration& Config() const { return handlers_.Config(); }
     bool TimerEnabled() const { return timerEnabled_; }
+    // The dots per inch the window is laid out at.
+    int Dpi() const { return dpi_; }
 
     // Hands a message to its window, the dialog keys (Tab, arrows) to the form's navigation.
     void Dispatch(MSG& message);
@@ -80,8 +82,9 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
-    HWND MakeLabel(Form1ControlId id, const std::string& caption, int left, int top, HFONT font,
-                   DWORD style = 0);
+    HWND MakeLabel(Form1ControlId id, const std::string& caption, DWORD style = 0);
+    void Layout();
+    void PlaceClientArea(POINT origin);
     void OnCommand(int id, int code);
     void PaintBevels(HDC dc) const;
     // RichEdit1's text as it holds it now, with where its lines lie.
@@ -99,6 +102,7 @@ private:
     std::unique_ptr<TRadioGroup> RadioGroup1;
     std::unique_ptr<TRadioGroup> RadioGroup2;
     bool timerEnabled_ = false;
+    int dpi_ = 96;
 
     // RichEdit1's text and lines, read again after every change of the control.
     mutable bool editorRead_ = false;

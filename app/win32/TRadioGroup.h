@@ -11,9 +11,14 @@ namespace w20 {
 // items are the box's siblings, made after it: a group box lets the mouse through to them.
 class TRadioGroup {
 public:
-    // Texts are Windows-1250 bytes. The box gets `id`, item i the id firstItemId + i.
+    // Texts are Windows-1250 bytes. The box gets `id`, item i the id firstItemId + i. Place puts
+    // the box and its items where they go.
     TRadioGroup(HWND parent, int id, int firstItemId, const char* caption, std::span<const char* const> items,
-                int columns, RECT bounds, HFONT font);
+                int columns);
+
+    // The box at `bounds` of the parent's client area, its margins scaled to `dpi`; every text in
+    // `font`.
+    void Place(RECT bounds, HFONT font, int dpi);
 
     HWND Handle() const { return box_; }
     HWND Item(int index) const { return items_.at(static_cast<std::size_t>(index)); }
@@ -29,6 +34,7 @@ private:
     HWND box_;
     std::vector<HWND> items_;
     int firstItemId_;
+    int columns_;
     int seen_ = -1;
 };
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <richedit.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "app/Form1Handlers.h"
@@ -59,6 +60,29 @@ std::string Text(int left, int top, int width, int height) {
     return Text(RECT{left, top, left + width, top + height});
 }
 
+// The scale the tests' prefix gives the screen (run-window-tests.sh runs them at several).
+int ScreenDpi() {
+    const char* dpi = std::getenv("W20_TEST_DPI");
+    return dpi == nullptr ? 96 : std::atoi(dpi);
+}
+
+// A length of the 96-dpi design at `dpi`, rounded to the nearest pixel.
+int At(int dpi, int length) {
+    return (length * dpi + 48) / 96;
+}
+
+// Rectangles of the design scaled: at 96 dpi exactly, elsewhere within a pixel.
+void ExpectNear(const RECT& actual, int left, int top, int width, int height, int dpi) {
+    const int slack = dpi == 96 ? 0 : 1;
+    const RECT expected = {At(dpi, left), At(dpi, top), At(dpi, left) + At(dpi, width),
+                           At(dpi, top) + At(dpi, height)};
+    EXPECT_TRUE(std::abs(actual.left - expected.left) <= slack &&
+                std::abs(actual.top - expected.top) <= slack &&
+                std::abs(actual.right - expected.right) <= slack &&
+                std::abs(actual.bottom - expected.bottom) <= slack)
+        << Text(actual) << " is not " << Text(expected);
+}
+
 TEST(Form1Window, TheWindowHasItsPlaceAndFrame) {
     StartedForm started(FullData);
     const HWND form = started.form->Handle();
@@ -66,7 +90,10 @@ TEST(Form1Window, TheWindowHasItsPlaceAndFrame) {
     GetClientRect(form, &client);
     POINT origin{0, 0};
     ClientToScreen(form, &origin);
-    EXPECT_EQ(Text(origin.x, origin.y, client.right, client.bottom), Text(197, 107, 440, 233));
+    const int dpi = ScreenDpi();
+    EXPECT_EQ(started.form->Dpi(), dpi);
+    ExpectNear(RECT{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom}, 197, 107, 440,
+               233, dpi);
     EXPECT_EQ(started.caption(form), "Korvane W20/FW20 Project");
     EXPECT_TRUE(HasStyle(form, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
     EXPECT_FALSE(HasStyle(form, WS_MAXIMIZEBOX));
@@ -76,9 +103,11 @@ TEST(Form1Window, TheWindowHasItsPlaceAndFrame) {
     EXPECT_NE(SendMessageW(form, WM_GETICON, ICON_SMALL, 0), 0);
     const LOGFONTW font = FontOf(started.control(idLabel4));
     EXPECT_EQ(FromWide(font.lfFaceName), "MS Sans Serif");
-    EXPECT_EQ(font.lfHeight, -11);
-    EXPECT_EQ(Measure(started.control(idLabel4), L"Xg").cy, 13);  // a line of text: 11 and the leading
-    EXPECT_EQ(FontOf(started.control(idButton1)).lfHeight, -13);
+    EXPECT_EQ(font.lfHeight, -At(dpi, 11));
+    if (dpi == 96) {
+        EXPECT_EQ(Measure(started.control(idLabel4), L"Xg").cy, 13);  // a line of text: 11 and the leading
+    }
+    EXPECT_EQ(FontOf(started.control(idButton1)).lfHeight, -At(dpi, 13));
     EXPECT_FALSE(started.form->TimerEnabled());
 }
 
@@ -90,24 +119,24 @@ struct Placed {
     const char* text;  // nullptr: not checked here
 };
 
-// Labels size themselves to their caption: their width is the caption's in their font.
-TEST(Form1Window, EveryControlIsInItsPlaceWithItsText) {
-    StartedForm started(FullData);
+// Every control where the design puts it at `dpi`. Labels size themselves to their caption: their
+// size is the caption's in their font.
+void ExpectEveryControlInPlace(const StartedForm& started, int dpi) {
     const std::string preview =
         "Podgl\xB9"
         "d danych 5 minutowych (plik \"vor5.txt\").";
     const Placed table[] = {
-        {"Label1", idLabel1, "Static", 8, 32, -1, 13, preview.c_str()},
-        {"Label3", idLabel3, "Static", 16, 8, 54, 13, "FW20 - last"},
-        {"Label4", idLabel4, "Static", 13, 208, 221, 13,
+        {"Label1", idLabel1, "Static", 8, 32, -1, -1, preview.c_str()},
+        {"Label3", idLabel3, "Static", 16, 8, -1, -1, "FW20 - last"},
+        {"Label4", idLabel4, "Static", 13, 208, -1, -1,
          "dzisiejsze dane mo\xBFna \x9C"
          "ci\xB9ga\xE6 dopiero po sesji"},
-        {"Label5", idLabel5, "Static", 260, 175, -1, 13, AuthorWebPage},
-        {"Label6", idLabel6, "Static", 328, 190, -1, 13, AuthorMail},
-        {"Label7", idLabel7, "Static", 13, 192, 222, 13,
+        {"Label5", idLabel5, "Static", 260, 175, -1, -1, AuthorWebPage},
+        {"Label6", idLabel6, "Static", 328, 190, -1, -1, AuthorMail},
+        {"Label7", idLabel7, "Static", 13, 192, -1, -1,
          "Dane z poprzednich dni s\xB9 dost\xEApne ca\xB3y czas"},
-        {"Label2", idLabel2, "Static", 260, 208, 81, 13, "Data provided by"},
-        {"Label10", idLabel10, "Static", 344, 208, -1, 13, ProviderHost},
+        {"Label2", idLabel2, "Static", 260, 208, -1, -1, "Data provided by"},
+        {"Label10", idLabel10, "Static", 344, 208, -1, -1, ProviderHost},
         {"Button1", idButton1, "Button", 6, 150, 41, 33, "Start"},
         {"RichEdit1", idRichEdit1, "RichEdit20W", 8, 48, 425, 57, ""},
         {"RadioGroup1", idRadioGroup1, "Button", 8, 112, 273, 33, "Dane"},
@@ -119,11 +148,46 @@ TEST(Form1Window, EveryControlIsInItsPlaceWithItsText) {
         const HWND control = started.control(p.id);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(ClassOf(control), p.windowClass);
-        const int width = p.width >= 0 ? p.width : Measure(control, started.caption(control)).cx;
-        EXPECT_EQ(Text(started.rect(control)), Text(p.left, p.top, width, p.height));
+        const RECT r = started.rect(control);
+        if (p.width >= 0) {
+            ExpectNear(r, p.left, p.top, p.width, p.height, dpi);
+        } else {
+            const SIZE caption = Measure(control, started.caption(control));
+            ExpectNear(RECT{r.left, r.top, r.left, r.top}, p.left, p.top, 0, 0, dpi);
+            EXPECT_EQ(Text(r), Text(r.left, r.top, caption.cx, caption.cy));
+        }
         if (p.text != nullptr) {
             EXPECT_EQ(started.caption(control), p.text);
         }
+    }
+}
+
+TEST(Form1Window, EveryControlIsInItsPlaceWithItsText) {
+    StartedForm started(FullData);
+    ExpectEveryControlInPlace(started, ScreenDpi());
+}
+
+// Moved to a monitor of another scale, the window takes the system's suggested place and lays
+// everything out again at the new scale; back on the first monitor it is as before.
+TEST(Form1Window, AMonitorOfAnotherScaleLaysTheWindowOutAgain) {
+    StartedForm started(FullData);
+    const HWND form = started.form->Handle();
+    const int dpi = ScreenDpi();
+    for (const int next : {dpi + dpi / 2, dpi}) {
+        SCOPED_TRACE(next);
+        RECT suggested{};
+        GetWindowRect(form, &suggested);
+        OffsetRect(&suggested, 10, 20);
+        SendMessageW(form, WM_DPICHANGED, MAKEWPARAM(next, next), reinterpret_cast<LPARAM>(&suggested));
+        RECT frame{}, client{};
+        GetWindowRect(form, &frame);
+        GetClientRect(form, &client);
+        EXPECT_EQ(Text(frame.left, frame.top, 0, 0), Text(suggested.left, suggested.top, 0, 0));
+        EXPECT_EQ(Text(client), Text(0, 0, At(next, 440), At(next, 233)));
+        EXPECT_EQ(started.form->Dpi(), next);
+        EXPECT_EQ(FontOf(started.control(idLabel4)).lfHeight, -At(next, 11));
+        EXPECT_EQ(FontOf(started.control(idButton1)).lfHeight, -At(next, 13));
+        ExpectEveryControlInPlace(started, next);
     }
 }
 
@@ -131,7 +195,10 @@ TEST(Form1Window, AnEmptyLabelHasTheWidthOfABlank) {
     StartedForm started(std::nullopt);  // no data.txt: the preview stays empty
     ASSERT_EQ(started.desktop.boxes.size(), 1u);
     EXPECT_EQ(started.desktop.boxes[0].message, "File not found.");
-    EXPECT_EQ(Text(started.rect(idLabel1)), Text(8, 32, 3, 13));
+    const RECT empty = started.rect(idLabel1);
+    const SIZE blank = Measure(started.control(idLabel1), L" ");
+    ExpectNear(RECT{empty.left, empty.top, empty.left, empty.top}, 8, 32, 0, 0, ScreenDpi());
+    EXPECT_EQ(Text(empty), Text(empty.left, empty.top, blank.cx, blank.cy));
     // A click on the item already selected runs no handler: the preview stays empty.
     ASSERT_TRUE(started.Click(started.item(idRadioGroup1Item0, 0)));
     EXPECT_EQ(started.caption(idLabel1), "");
@@ -143,6 +210,7 @@ TEST(Form1Window, AnEmptyLabelHasTheWidthOfABlank) {
 
 TEST(Form1Window, EveryTextFitsItsControl) {
     StartedForm started(FullData);
+    const int dpi = ScreenDpi();
     RECT client{};
     GetClientRect(started.form->Handle(), &client);
     for (const Form1ControlId id :
@@ -155,17 +223,18 @@ TEST(Form1Window, EveryTextFitsItsControl) {
         EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom);
     }
     EXPECT_LT(started.rect(idLabel2).right, started.rect(idLabel10).left);
-    EXPECT_LE(Measure(started.control(idButton1), "Start").cx + 8, 41);
+    EXPECT_LE(Measure(started.control(idButton1), "Start").cx + At(dpi, 8), At(dpi, 41));
     for (const Form1ControlId group : {idRadioGroup1, idRadioGroup2}) {
         const RECT box = started.rect(group);
-        EXPECT_LE(Measure(started.control(group), started.caption(group)).cx + 16, box.right - box.left);
+        EXPECT_LE(Measure(started.control(group), started.caption(group)).cx + At(dpi, 16),
+                  box.right - box.left);
         const Form1ControlId first = group == idRadioGroup1 ? idRadioGroup1Item0 : idRadioGroup2Item0;
         for (int i = 0; i < (group == idRadioGroup1 ? 3 : 2); ++i) {
             const HWND item = started.item(first, i);
             SCOPED_TRACE(started.caption(item));
             const RECT r = started.rect(item);
             // The round box, a gap, then the text.
-            EXPECT_LE(GetSystemMetrics(SM_CXMENUCHECK) + 4 + Measure(item, started.caption(item)).cx,
+            EXPECT_LE(GetSystemMetrics(SM_CXMENUCHECK) + At(dpi, 4) + Measure(item, started.caption(item)).cx,
                       r.right - r.left);
             EXPECT_GE(r.bottom - r.top, Measure(item, started.caption(item)).cy);
             EXPECT_TRUE(r.left > box.left && r.top > box.top && r.right < box.right && r.bottom < box.bottom);
@@ -173,7 +242,8 @@ TEST(Form1Window, EveryTextFitsItsControl) {
     }
     // The date, the drop-down button and the frame.
     const HWND picker = started.control(idDateTimePicker1);
-    EXPECT_LE(Measure(picker, started.form->shortDateText()).cx + GetSystemMetrics(SM_CXVSCROLL) + 6, 81);
+    EXPECT_LE(Measure(picker, started.form->shortDateText()).cx + GetSystemMetrics(SM_CXVSCROLL) + At(dpi, 6),
+              At(dpi, 81));
 }
 
 TEST(Form1Window, ControlsHaveTheirKindAndSettings) {
@@ -248,6 +318,8 @@ TEST(Form1Window, LinksAreBlueWithAHandAndLabelsOnButtonFace) {
 
 // A raised box lights its top and left edges and shades the others; a lowered one the other way.
 TEST(Form1Window, BevelsAreDrawnInTheirPlaces) {
+    if (ScreenDpi() != 96)
+        GTEST_SKIP() << "the pixels are those of the design's scale";
     StartedForm started(FullData);
     const HWND form = started.form->Handle();
     ShowWindow(form, SW_SHOWNOACTIVATE);
@@ -294,7 +366,8 @@ TEST(Form1Window, IntervalChoiceAndLinksRunTheirHandlers) {
             "d danych " +
             std::string(texts[i]) + " minutowych (plik \"vor" + texts[i] + ".txt\").";
         EXPECT_EQ(started.caption(idLabel1), preview);
-        EXPECT_EQ(started.rect(idLabel1).right - 8, Measure(started.control(idLabel1), preview).cx);
+        const RECT label = started.rect(idLabel1);
+        EXPECT_EQ(label.right - label.left, Measure(started.control(idLabel1), preview).cx);
     }
     ASSERT_TRUE(started.Click(started.item(idRadioGroup2Item0, 1)));
     EXPECT_EQ(started.form->formatIndex(), 1);
