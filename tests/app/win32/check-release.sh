@@ -1,24 +1,16 @@
 #!/usr/bin/env bash
-# The Windows release as a user gets it. Packs the program twice (the second time from a copy with
-# another file date) and wants the same zip and msi byte for byte and no time stamp in the program;
-# then, in a wine prefix of its own on a virtual X display: installs the msi for the user alone,
-# reads the Start menu shortcut (the program, Documents\W20FW20 as its working folder), starts the
-# program through it and runs a cycle against the demo quote service, whose export files must
-# appear in that folder, and uninstalls: the program goes, the folder stays with its files.
-# Arguments: the demo service, wine, the window program w20fw20.exe.
+# The Windows release as users get it. Packs it twice (the second time from a copy of the program
+# with another file date): the same zip and msi byte for byte. The packed program carries no time
+# stamp, its icon in every size, its manifest and its version texts. Then, in a wine prefix of its
+# own: installs the msi, checks the Start menu shortcut, runs a download through it against the
+# demo quote service into Documents\W20FW20, uninstalls: the program goes, the user's files stay.
+# Arguments: the demo service, wine, the window program w20fw20.exe, the project's version.
 set -euo pipefail
-service=$1 wine=$2 program=$3
-root=$(cd "$(dirname "$0")/../../.." && pwd)
+service=$1 wine=$2 program=$3 version=$4
 wineserver="$(dirname "$wine")/wineserver"
-
 work=$(mktemp -d)
-pids=()
 stop() {
-  local pid
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  kill "${SERVICE_PID:-}" 2>/dev/null || true
   WINEPREFIX=$work/prefix "$wineserver" -k 2>/dev/null || true
   rm -rf "$work"
 }
@@ -28,66 +20,72 @@ fail() {
   exit 1
 }
 
-mkdir "$work/copy"
-cp "$program" "$work/copy/w20fw20.exe"
-touch -d '2001-02-03 04:05:06' "$work/copy/w20fw20.exe"
-"$root/tools/package-windows.sh" --from "$program" "$work/first" >/dev/null
-"$root/tools/package-windows.sh" --from "$work/copy/w20fw20.exe" "$work/second" >/dev/null
+cp "$program" "$work/copy.exe"
+touch -d '2001-02-03 04:05:06' "$work/copy.exe"
+"$(dirname "$0")/../../../tools/package-windows.sh" --from "$program" "$work/first" >/dev/null
+"$(dirname "$0")/../../../tools/package-windows.sh" --from "$work/copy.exe" "$work/second" >/dev/null
 for file in "$work"/first/*; do
-  cmp "$file" "$work/second/${file##*/}" || fail "two packings of the same program differ: ${file##*/}"
+  cmp "$file" "$work/second/${file##*/}" || fail "two packings differ: ${file##*/}"
 done
-msi=$(echo "$work"/first/*.msi)
-unzip -p "$work"/first/*.zip '*/w20fw20.exe' >"$work/packed.exe"
-header=$(x86_64-w64-mingw32-objdump -p "$work/packed.exe")
-grep -q '^Time/Date[[:space:]]*Thu Jan  1 00:00:00 1970' <<<"$header" || fail "the packed program carries a time stamp"
 
-# A prefix of its own with a home of its own: wine links the user's Documents to the home's.
+packed=$work/w20fw20.exe
+unzip -p "$work/first/w20fw20-$version-windows-x64.zip" "w20fw20-$version/w20fw20.exe" >"$packed"
+grep -q 'Time/Date[[:space:]]*Thu Jan  1 00:00:00 1970' <<<"$(x86_64-w64-mingw32-objdump -p "$packed")" ||
+  fail "the program carries a time stamp"
+wrestool -x --type=14 --name=1 -o "$work/icon.ico" "$packed"
+for size in 16 24 32 48 64 128 256; do
+  grep -q -- "--width=$size " <<<"$(icotool -l "$work/icon.ico")" || fail "no $size px icon"
+done
+manifest=$(wrestool -x --raw --type=24 --name=1 "$packed" | tr -s ' \r\n\t' ' ')
+for entry in 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' '>true/pm</dpiAware>' \
+  '>PerMonitorV2, PerMonitor</dpiAwareness>' '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>'; do
+  grep -qF -- "$entry" <<<"$manifest" || fail "the manifest lacks $entry"
+done
+# Texts stay Windows-1250: no UTF-8 code page.
+! grep -q activeCodePage <<<"$manifest" || fail "the manifest sets the code page"
+version_texts=$(wrestool -x --raw --type=16 --name=1 "$packed" | strings -el | paste -sd '|')
+for pair in "ProductName|W20/FW20" "FileVersion|$version" "ProductVersion|$version" "OriginalFilename|w20fw20.exe" \
+  "FileDescription|W20/FW20 intraday quotes for charting programs" "LegalCopyright|Copyright (C) 2026 VOR"; do
+  grep -qF "|$pair|" <<<"|$version_texts|" || fail "the version texts lack $pair"
+done
+
+# A home of its own: wine links the prefix's Documents to the home's.
 export HOME=$work/home WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 mkdir "$HOME"
 coproc SERVICE { exec "$service" --port 0; }
-pids+=("$SERVICE_PID")
 read -r -t 10 announcement <&"${SERVICE[0]}" || fail "the demo quote service did not start"
 
 # shellcheck disable=SC2016 # the inner shell expands its own arguments
 xvfb-run -a -s "-screen 0 800x600x24" bash -c '
   set -euo pipefail
-  wine=$1 wineserver=$2 msi=$3 address=$4
+  wine=$1 wineserver=$2 msi="Z:${3//\//\\}" address=$4
   fail() { echo "check-release.sh: $*" >&2; exit 1; }
-  "$wine" wineboot -i >/dev/null 2>&1
-  "$wineserver" -w
-  "$wine" msiexec /i "Z:${msi//\//\\}" /qn >/dev/null 2>&1 || fail "msiexec /i failed"
-  "$wineserver" -w
+  "$wine" wineboot -i >/dev/null 2>&1 && "$wineserver" -w
+  "$wine" msiexec /i "$msi" /qn >/dev/null 2>&1 && "$wineserver" -w || fail "msiexec /i failed"
   user=$(cd "$WINEPREFIX/drive_c/users" && ls | grep -vx Public | head -n 1)
-  home="$WINEPREFIX/drive_c/users/$user"
-  installed="$home/AppData/Local/Programs/W20FW20/w20fw20.exe"
-  folder="$home/Documents/W20FW20"
-  link="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/W20FW20.lnk"
-  [[ -f $installed ]] || fail "the program is not in the user'\''s programs folder"
-  [[ -d $folder ]] || fail "the installer made no Documents\\W20FW20"
-  [[ -f $link ]] || fail "no Start menu shortcut"
-  strings -el "$link" >"$WINEPREFIX/link.txt"
+  home="$WINEPREFIX/drive_c/users/$user" start_menu="AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
+  installed="$home/AppData/Local/Programs/W20FW20/w20fw20.exe" folder="$home/Documents/W20FW20"
+  link="$home/${start_menu//\\//}/W20FW20.lnk"
+  [[ -f $installed && -d $folder && -f $link ]] || fail "no program, Documents\\W20FW20 or shortcut"
   # Each text of the link follows its length, which may show as a character.
-  grep -qi "^.\\?C:\\\\users\\\\$user\\\\Documents\\\\W20FW20\\\\\\?$" "$WINEPREFIX/link.txt" ||
-    fail "the shortcut does not work in Documents\\W20FW20: $(cat "$WINEPREFIX/link.txt")"
-  grep -qi "AppData\\\\Local\\\\Programs\\\\W20FW20\\\\w20fw20.exe" <(strings -el "$link"; strings -a "$link") ||
+  strings -el "$link" | grep -qi "^.\\?C:\\\\users\\\\$user\\\\Documents\\\\W20FW20\\\\\\?$" ||
+    fail "the shortcut does not work in Documents\\W20FW20"
+  strings -a "$link" | grep -qix "C:\\\\users\\\\$user\\\\AppData\\\\Local\\\\Programs\\\\W20FW20\\\\w20fw20.exe" ||
     fail "the shortcut does not start the installed program"
 
-  # Through the shortcut, on a wine desktop of known size: Start lies at (6, 150) of the window'\''s
-  # client area, which starts at (197, 107).
+  # Start lies at (6, 150) of the client area, which starts at (197, 107) of wine'\''s desktop.
   printf "http://%s/quotes.php\r\nWIG20\r\nFWIG20\r\nFWIG20\r\nWIG20\r\nnormal\r\n\r\n" "$address" >"$folder/data.txt"
-  "$wine" explorer /desktop=W20,640x400 start "C:\\users\\$user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\W20FW20.lnk" &
+  "$wine" explorer /desktop=W20,640x400 start "C:\\users\\$user\\$start_menu\\W20FW20.lnk" &
   for _ in $(seq 100); do
     [[ -s $folder/vor5.txt ]] && break
     sleep 0.3
-    xdotool mousemove $((197 + 26)) $((107 + 166)) click 1 2>/dev/null || true
+    xdotool mousemove 223 273 click 1 2>/dev/null || true
   done
   [[ -s $folder/vor5.txt ]] || fail "the installed program wrote no export file into Documents\\W20FW20"
-  "$wineserver" -k
-  "$wineserver" -w || true
+  "$wineserver" -k && "$wineserver" -w
 
-  "$wine" msiexec /x "Z:${msi//\//\\}" /qn >/dev/null 2>&1 || fail "msiexec /x failed"
-  "$wineserver" -w
+  "$wine" msiexec /x "$msi" /qn >/dev/null 2>&1 && "$wineserver" -w || fail "msiexec /x failed"
   [[ ! -e $installed && ! -e $link ]] || fail "uninstalling left the program or its shortcut"
   [[ -s $folder/data.txt && -s $folder/vor5.txt ]] || fail "uninstalling removed the user'\''s files"
-  echo "release: reproducible, installs, runs from its shortcut in Documents\\W20FW20, uninstalls"' \
-  check-release "$wine" "$wineserver" "$msi" "${announcement#listening on }"
+  echo "release: reproducible, resources, installs, runs from its shortcut, uninstalls"' \
+  check-release "$wine" "$wineserver" "$(echo "$work"/first/*.msi)" "${announcement#listening on }"
