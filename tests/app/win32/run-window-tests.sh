@@ -144,8 +144,9 @@ export W20_TEST_PROXY_LOG="Z:${office//\//\\}\\tinyproxy.log"
 # programs start without one (CTest runs this test alone).
 wineserver="$(dirname "$wine")/wineserver"
 "$wineserver" -w
-# Every test at 100 %, then the window's layout again with the screen at 125, 150 and 200 % (the
-# prefix's LogPixels, read when a program starts), and the prefix back at 100 % whatever happened.
+# Every test at 100 %, then the window's layout tests again with the screen at 125, 150 and 200 %
+# (the prefix's LogPixels, read when a program starts), and the prefix back at 100 % whatever
+# happened.
 # shellcheck disable=SC2016 # the inner shell expands its own arguments
 xvfb-run -a -s "-screen 0 1600x1200x24" bash -c '
   wine=$1 program=$2 wineserver=$3 status=0
@@ -154,7 +155,8 @@ xvfb-run -a -s "-screen 0 1600x1200x24" bash -c '
   "$wine" "$program" --gtest_brief=1 || status=$?
   for dpi in 120 144 192; do
     scale "$dpi"
-    W20_TEST_DPI=$dpi "$wine" "$program" --gtest_brief=1 --gtest_filter="Form1Window.*" || status=$?
+    W20_TEST_DPI=$dpi "$wine" "$program" --gtest_brief=1 \
+      --gtest_filter="Form1Window.TheWindow*:Form1Window.Every*:Form1Window.AMonitor*" || status=$?
   done
   scale 96
   "$wineserver" -w
