@@ -54,6 +54,7 @@ xvfb-run -a -s "-screen 0 800x600x24" bash -c '
   installed="$home/AppData/Local/Programs/W20FW20/w20fw20.exe" folder="$home/Documents/W20FW20"
   link="$home/${menu//\\//}/W20FW20.lnk"
   [[ -f $installed && -d $folder && -f $link ]] || fail "no program, Documents\\W20FW20 or shortcut"
+  "$wine" uninstaller --list 2>/dev/null | grep -q "|||W20/FW20" || fail "no uninstall entry"
   # A text of the link follows its length, which may show as a character.
   strings -el "$link" | grep -qi "^.\\?C:\\\\users\\\\$user\\\\Documents\\\\W20FW20\\\\\\?$" || fail "working folder"
   strings -a "$link" | grep -qix "C:\\\\users\\\\$user\\\\AppData\\\\Local\\\\Programs\\\\W20FW20\\\\w20fw20.exe" ||
