@@ -1,11 +1,15 @@
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "http/IdHTTP.h"
+#include "http/ProxySettings.h"
 #include "net/IdSSLIOHandlerSocket.h"
 #include "tests/http/HttpClientSupport.h"
 #include "tests/support/FullBacklogListener.h"
@@ -31,8 +35,8 @@ const std::string RequestTimedOut = "!EIdHTTPRequestTimeout: Request not complet
 
 struct LimitedClient : TIdHTTP {
     TIdSSLIOHandlerSocket tls;
-    LimitedClient() {
-        ConfigureQuoteClient(*this, tls);
+    explicit LimitedClient(std::shared_ptr<const TIdProxySettings> proxies = nullptr) {
+        ConfigureQuoteClient(*this, tls, std::move(proxies));
         SetConnectTimeout(ConnectLimit);
         SetReadTimeout(ReadLimit);
         SetRequestTimeout(RequestLimit);
@@ -113,6 +117,56 @@ TEST(IdHTTPWaits, HostilePeersEndWithinTheirLimits) {
         // The client is ready for the next call, with the whole limit again.
         ScriptedServer good({{test::WaitRequest(), test::Pause(Millis(200)), test::Send(HttpOk("next"))}});
         EXPECT_EQ(GetOutcome(http, good.Url("/q.php")), "next");
+    }
+}
+
+// User's proxy settings whose first answer takes `stall`, every later one none; they count the
+// questions.
+struct StalledProxySettings : TIdProxySettings {
+    explicit StalledProxySettings(Millis stall) : stall(stall) {}
+    std::optional<TIdProxy> ForUrl(const std::string& /*url*/) const override {
+        if (asked++ == 0)
+            std::this_thread::sleep_for(stall);
+        return std::nullopt;
+    }
+    Millis stall;
+    mutable std::atomic<int> asked = 0;
+};
+
+// The proxy's lookup is a step of the connect: stalled, it ends the call within the connect limit
+// or the deadline, or at once when the idle hook raises. It goes on meanwhile, and its answer
+// serves the next call without a second question.
+TEST(IdHTTPWaits, AStalledProxyLookupEndsWithinTheLimits) {
+    const struct Row {
+        std::string name;
+        std::int32_t connectLimit, requestLimit;
+        long raiseAfterMs;  // from then on the idle hook raises; 0: never
+        std::string outcome;
+        long expectedMs;
+    } rows[] = {
+        {"connect limit", ConnectLimit, RequestLimit, 0, "!EIdConnectTimeout: Connect timed out.",
+         ConnectLimit},
+        {"deadline", 0, 500, 0, "!EIdHTTPRequestTimeout: Request not completed within 0.5 seconds.", 500},
+        {"window closed", 0, 0, 200, "!EIdException: closed", 200},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedServer server({{test::WaitRequest(), test::Send(HttpOk("bars"))}});
+        const auto settings = std::make_shared<StalledProxySettings>(Millis(1200));
+        LimitedClient http(settings);
+        http.SetConnectTimeout(row.connectLimit);
+        http.SetRequestTimeout(row.requestLimit);
+        const auto start = std::chrono::steady_clock::now();
+        http.OnIdle = [&] {
+            if (row.raiseAfterMs > 0 && MillisecondsSince(start) >= row.raiseAfterMs)
+                throw EIdException("closed");
+        };
+        EXPECT_EQ(GetOutcome(http, server.Url("/q.php")), row.outcome);
+        EXPECT_GE(MillisecondsSince(start), row.expectedMs - 20);
+        EXPECT_LT(MillisecondsSince(start), row.expectedMs + 300);
+        std::this_thread::sleep_until(start + settings->stall + Millis(100));
+        EXPECT_EQ(GetOutcome(http, server.Url("/q.php")), "bars");
+        EXPECT_EQ(settings->asked, 1);
     }
 }
 

@@ -4,7 +4,9 @@
 
 #include <commctrl.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,19 +22,26 @@ namespace {
 
 using test::StartedForm;
 
-// The current user's fixed proxy for the scope, written where the system's Internet options keep
-// it: a version, a counter, the flags "direct" and "proxy", then the proxy list, the bypass list
-// and the script address, each after its length. The tests' prefix holds none of its own.
+// The current user's proxy settings for the scope, written where the system's Internet options
+// keep them: a version, a counter, the flags "direct", "proxy" and "script", then the proxy list,
+// the bypass list and the script address, each after its length. The tests' prefix holds none of
+// its own.
 class ScopedUserProxy {
 public:
-    explicit ScopedUserProxy(const std::string& proxyList) {
+    ScopedUserProxy(const std::string& proxyList, const std::string& bypassList,
+                    const std::string& script = "") {
         std::vector<BYTE> blob;
-        for (const std::size_t word : {std::size_t{0x46}, std::size_t{1}, std::size_t{3}, proxyList.size()}) {
+        const auto add = [&blob](std::size_t word, const std::string& text) {
             for (int i = 0; i < 4; ++i)
                 blob.push_back(static_cast<BYTE>(word >> (8 * i)));
-        }
-        blob.insert(blob.end(), proxyList.begin(), proxyList.end());
-        blob.resize(blob.size() + 40);  // no bypass list, no script
+            blob.insert(blob.end(), text.begin(), text.end());
+        };
+        add(0x46, "");
+        add(1, "");
+        add(1 | (proxyList.empty() ? 0 : 2) | (script.empty() ? 0 : 4), "");
+        for (const std::string& text : {proxyList, bypassList, script})
+            add(text.size(), text);
+        blob.resize(blob.size() + 32);
         RegCreateKeyExA(HKEY_CURRENT_USER,
                         "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections", 0,
                         nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
@@ -71,7 +80,8 @@ TEST(ProxyCycle, TheWindowTunnelsThroughARealProxy) {
     ASSERT_FALSE(service.empty() || proxy.empty() || log.empty() || reference.empty())
         << "run through tests/app/win32/run-window-tests.sh";
     const test::TrustedAuthority authority(Environment("W20_TEST_AUTHORITY"));
-    const ScopedUserProxy setting("http=127.0.0.1:1;https=" + proxy);
+    // The service is on this machine, which goes straight unless the user's list says otherwise.
+    const ScopedUserProxy setting("http=127.0.0.1:1;https=" + proxy, "<-loopback>");
     StartedForm started(test::DemoDataFile(service));
     SYSTEMTIME date{};
     date.wYear = static_cast<WORD>(test::DemoYear);
@@ -102,7 +112,8 @@ TEST(ProxyCycle, TheWindowGoesThroughTheUsersProxy) {
         {{test::WaitRequest(), test::Send(test::HttpOk("WIG20,5,20021008,093000,1.00,2.00,0.50,1.50,10\r\n")),
           test::WaitRequest(),
           test::Send(test::HttpOk("FWIG20,5,20021008,093000,3.00,4.00,2.50,3.50,20\r\n"))}});
-    const ScopedUserProxy setting("http=127.0.0.1:" + std::to_string(proxy.Port()) + ";https=127.0.0.1:1");
+    const ScopedUserProxy setting("http=127.0.0.1:" + std::to_string(proxy.Port()) + ";https=127.0.0.1:1",
+                                  "");
     StartedForm started(test::DemoDataFile("http://quotes.invalid/q.php"));
     ASSERT_TRUE(started.Click(started.control(idButton1)));
     ASSERT_TRUE(started.desktop.boxes.empty()) << started.desktop.boxes[0].message;
@@ -111,6 +122,60 @@ TEST(ProxyCycle, TheWindowGoesThroughTheUsersProxy) {
     EXPECT_EQ(test::ReadFileBytes(started.dir.File("vor5.txt")),
               "W20[VOR],5,20021008,093000,1.00,2.00,0.50,1.50,10\r\n"
               "FW20[VOR],5,20021008,093000,3.00,4.00,2.50,3.50,20\r\n");
+}
+
+// Closes the window once the cycle runs and the script's address has been asked a second time.
+struct CloseWhenAsked {
+    const test::ScriptedServer& script;
+    TForm1& form;
+    std::optional<std::chrono::steady_clock::time_point> at{};
+};
+CloseWhenAsked* closing = nullptr;
+
+void CALLBACK CloseOnceAsked(HWND, UINT, UINT_PTR, DWORD) {
+    if (closing->at || !closing->form.Handlers().CycleRunning() || closing->script.ConnectionCount() < 2)
+        return;
+    closing->at = std::chrono::steady_clock::now();
+    SendMessageW(closing->form.Handle(), WM_CLOSE, 0, 0);
+}
+
+// A configuration script at an address that accepts and never answers, which wine's WinHTTP waits
+// on for minutes: the cycle fails within the connect limit, and a close ends the wait at once.
+TEST(ProxyCycle, AScriptThatNeverAnswersIsGivenUpOn) {
+    if (!UnderWine())
+        GTEST_SKIP() << "changes the user's proxy settings: run under wine";
+    const test::Script silent = {test::WaitRequest(), test::Silent(test::Millis(20000))};
+    test::ScriptedServer script({silent}, {.waitBound = test::Millis(20000)});
+    const ScopedUserProxy setting("", "", script.Url("/proxy.pac"));
+    {
+        StartedForm started(test::DemoDataFile("http://quotes.invalid/q.php"));
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(started.Click(started.control(idButton1)));
+        EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(9900));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(11000));
+        ASSERT_EQ(started.desktop.boxes.size(), 1u);
+        EXPECT_EQ(started.desktop.boxes[0].message, "Connect timed out.");
+    }
+    StartedForm started(test::DemoDataFile("http://quotes.invalid/q.php"));
+    const HWND form = started.form->Handle();
+    CloseWhenAsked watch{script, *started.form};
+    closing = &watch;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, CloseOnceAsked);
+    PostMessageW(started.control(idButton1), BM_CLICK, 0, 0);
+    const auto start = std::chrono::steady_clock::now();
+    while (IsWindow(form) && std::chrono::steady_clock::now() - start < std::chrono::seconds(8)) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            started.form->Dispatch(message);
+    }
+    const auto gone = std::chrono::steady_clock::now();
+    KillTimer(nullptr, timer);
+    closing = nullptr;
+    ASSERT_TRUE(watch.at);
+    EXPECT_FALSE(IsWindow(form));
+    EXPECT_LT(gone - *watch.at, std::chrono::seconds(1));
+    EXPECT_TRUE(started.desktop.boxes.empty());
 }
 
 }  // namespace
