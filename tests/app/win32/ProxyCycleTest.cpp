@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/app/DemoCycles.h"
@@ -124,57 +125,42 @@ TEST(ProxyCycle, TheWindowGoesThroughTheUsersProxy) {
               "FW20[VOR],5,20021008,093000,3.00,4.00,2.50,3.50,20\r\n");
 }
 
-// Closes the window once the cycle runs and the script's address has been asked a second time.
-struct CloseWhenAsked {
-    const test::ScriptedServer& script;
-    TForm1& form;
-    std::optional<std::chrono::steady_clock::time_point> at{};
-};
-CloseWhenAsked* closing = nullptr;
-
-void CALLBACK CloseOnceAsked(HWND, UINT, UINT_PTR, DWORD) {
-    if (closing->at || !closing->form.Handlers().CycleRunning() || closing->script.ConnectionCount() < 2)
-        return;
-    closing->at = std::chrono::steady_clock::now();
-    SendMessageW(closing->form.Handle(), WM_CLOSE, 0, 0);
-}
-
 // A configuration script at an address that accepts and never answers, which wine's WinHTTP waits
 // on for minutes: the cycle fails within the connect limit, and a close ends the wait at once.
 TEST(ProxyCycle, AScriptThatNeverAnswersIsGivenUpOn) {
     if (!UnderWine())
         GTEST_SKIP() << "changes the user's proxy settings: run under wine";
-    const test::Script silent = {test::WaitRequest(), test::Silent(test::Millis(20000))};
-    test::ScriptedServer script({silent}, {.waitBound = test::Millis(20000)});
+    test::ScriptedServer script({{test::WaitRequest(), test::Silent(test::Millis(20000))}},
+                                {.waitBound = test::Millis(20000)});
     const ScopedUserProxy setting("", "", script.Url("/proxy.pac"));
+    using Clock = std::chrono::steady_clock;
     {
         StartedForm started(test::DemoDataFile("http://quotes.invalid/q.php"));
-        const auto start = std::chrono::steady_clock::now();
+        const auto start = Clock::now();
         ASSERT_TRUE(started.Click(started.control(idButton1)));
-        EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(9900));
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(11000));
+        EXPECT_GT(Clock::now() - start, std::chrono::milliseconds(9900));
+        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(11000));
         ASSERT_EQ(started.desktop.boxes.size(), 1u);
         EXPECT_EQ(started.desktop.boxes[0].message, "Connect timed out.");
     }
     StartedForm started(test::DemoDataFile("http://quotes.invalid/q.php"));
     const HWND form = started.form->Handle();
-    CloseWhenAsked watch{script, *started.form};
-    closing = &watch;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 20, CloseOnceAsked);
+    std::optional<Clock::time_point> closed;
+    std::thread closer([&] {
+        if (script.WaitForConnections(2, test::Millis(5000))) {
+            closed = Clock::now();
+            PostMessageW(form, WM_CLOSE, 0, 0);
+        }
+    });
     PostMessageW(started.control(idButton1), BM_CLICK, 0, 0);
-    const auto start = std::chrono::steady_clock::now();
-    while (IsWindow(form) && std::chrono::steady_clock::now() - start < std::chrono::seconds(8)) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            started.form->Dispatch(message);
-    }
-    const auto gone = std::chrono::steady_clock::now();
-    KillTimer(nullptr, timer);
-    closing = nullptr;
-    ASSERT_TRUE(watch.at);
+    const auto start = Clock::now();
+    while (IsWindow(form) && Clock::now() - start < std::chrono::seconds(8))
+        test::Pump(*started.form, std::chrono::milliseconds(20));
+    const auto gone = Clock::now();
+    closer.join();
+    ASSERT_TRUE(closed);
     EXPECT_FALSE(IsWindow(form));
-    EXPECT_LT(gone - *watch.at, std::chrono::seconds(1));
+    EXPECT_LT(gone - *closed, std::chrono::seconds(1));
     EXPECT_TRUE(started.desktop.boxes.empty());
 }
 
