@@ -139,7 +139,6 @@ TEST(ProxyCycle, AScriptThatNeverAnswersIsGivenUpOn) {
         StartedForm started(test::DemoDataFile("http://quotes.invalid/q.php"));
         const auto start = Clock::now();
         ASSERT_TRUE(started.Click(started.control(idButton1)));
-        EXPECT_GT(Clock::now() - start, std::chrono::milliseconds(9900));
         EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(11000));
         ASSERT_EQ(started.desktop.boxes.size(), 1u);
         EXPECT_EQ(started.desktop.boxes[0].message, "Connect timed out.");
