@@ -8,9 +8,11 @@
 #include "base/Convert.h"
 #include "base/Strings.h"
 #include "http/IdHTTPExceptions.h"
+#include "http/ProxySettings.h"
 #include "net/IdBuffer.h"
 #include "net/IdExceptions.h"
 #include "net/IdSSLIOHandlerSocket.h"
+#include "net/IdSteppedWait.h"
 #include "net/IdStream.h"
 
 namespace w20 {
@@ -224,10 +226,14 @@ void TIdCustomHTTP::PrepareTarget() {
         throw EIdUnsafeRequestText("Header \"Host\" refused: it holds CR, LF or NUL.");
 }
 
-void TIdCustomHTTP::SelectRoute() {
+void TIdCustomHTTP::SelectRoute(TIdClock::time_point started) {
     // Redirects may change the scheme or the host, and with them the proxy.
-    if (OnSelectProxy)
-        OnSelectProxy(*this, uri_.URI());
+    if (OnSelectProxy) {
+        const TIdProxyLookup lookup = OnSelectProxy(*this, uri_.URI());
+        WaitWithinConnectLimit(
+            started, [&lookup](std::chrono::milliseconds step) { return lookup.WaitFinished(step); });
+        ApplyProxy(proxyParams_, lookup.Proxy());
+    }
     const std::int32_t port = StrToInt(uri_.Port());
     const bool secure = SameText(uri_.Protocol(), "HTTPS");
     auto* const tls = dynamic_cast<TIdSSLIOHandlerSocket*>(IOHandler());
@@ -264,7 +270,8 @@ void TIdCustomHTTP::SelectRoute() {
 }
 
 bool TIdCustomHTTP::ConnectWhenNeeded() {
-    SelectRoute();
+    const TIdClock::time_point started = TIdClock::now();
+    SelectRoute(started);
     if (request_.UseProxy() != ctProxy && protocolVersion_ == pv1_0 && request_.Connection().empty())
         request_.SetConnection("keep-alive");
     if (!response_.KeepAlive() || exchangeOpen_)
@@ -287,8 +294,7 @@ bool TIdCustomHTTP::ConnectWhenNeeded() {
         Disconnect();
     if (Connected())
         return true;
-    const TIdClock::time_point started = TIdClock::now();
-    Connect(connectTimeout_);
+    Connect(ConnectTimeLeft(started));
     if (route_.type == ctSSLProxy)
         OpenTunnel(started);
     return false;
@@ -326,14 +332,7 @@ void TIdCustomHTTP::OpenTunnel(TIdClock::time_point started) {
             }
         }
         // The handshake has what the connect limit leaves, and the deadline's limit on top.
-        std::int32_t limit = TimeoutInfinite;
-        if (connectTimeout_ > 0) {
-            const auto spent =
-                std::chrono::duration_cast<std::chrono::milliseconds>(TIdClock::now() - started).count();
-            if (spent >= connectTimeout_)
-                throw EIdConnectTimeout();
-            limit = connectTimeout_ - static_cast<std::int32_t>(spent);
-        }
+        std::int32_t limit = connectTimeout_ > 0 ? ConnectTimeLeft(started) : TimeoutInfinite;
         bool bounded = false;
         limit = WithinDeadline(limit, bounded);
         try {
@@ -351,6 +350,33 @@ void TIdCustomHTTP::OpenTunnel(TIdClock::time_point started) {
             // The failure of the tunnel is the one to report.
         }
         throw;
+    }
+}
+
+std::int32_t TIdCustomHTTP::ConnectTimeLeft(TIdClock::time_point started) const {
+    if (connectTimeout_ <= 0)
+        return connectTimeout_;
+    const auto spent =
+        std::chrono::duration_cast<std::chrono::milliseconds>(TIdClock::now() - started).count();
+    if (spent >= connectTimeout_)
+        throw EIdConnectTimeout();
+    return connectTimeout_ - static_cast<std::int32_t>(spent);
+}
+
+void TIdCustomHTTP::WaitWithinConnectLimit(
+    TIdClock::time_point started, const std::function<bool(std::chrono::milliseconds step)>& finished) {
+    const std::int32_t left = ConnectTimeLeft(started);
+    bool bounded = false;
+    const TIdSteppedWait wait(WithinDeadline(left > 0 ? left : TimeoutInfinite, bounded),
+                              TIdIOHandlerSocket::IdleStep);
+    while (!finished(std::chrono::milliseconds(wait.NextStep()))) {
+        if (wait.Over()) {
+            if (bounded)
+                RaiseDeadlinePassed();
+            throw EIdConnectTimeout();
+        }
+        if (OnIdle)
+            OnIdle();
     }
 }
 

@@ -13,6 +13,7 @@
 #include "http/IdHTTPTypes.h"
 #include "http/IdProxyConnectionInfo.h"
 #include "http/IdURI.h"
+#include "http/ProxyLookup.h"
 #include "net/IdTCPClient.h"
 
 namespace w20 {
@@ -58,7 +59,7 @@ public:
         TIdCustomHTTP& sender, TIdAuthenticationClass& authClass, const TIdHeaderList& authInfo)>;
     using AuthorizationEvent =
         std::function<void(TIdCustomHTTP& sender, TIdAuthentication& authentication, bool& handled)>;
-    using SelectProxyEvent = std::function<void(TIdCustomHTTP& sender, const std::string& url)>;
+    using SelectProxyEvent = std::function<TIdProxyLookup(TIdCustomHTTP& sender, const std::string& url)>;
 
     TIdCustomHTTP();
     ~TIdCustomHTTP() override;
@@ -122,8 +123,9 @@ public:
     SelectAuthorizationEvent OnSelectProxyAuthorization;
     AuthorizationEvent OnAuthorization;
     AuthorizationEvent OnProxyAuthorization;
-    // Called before each request, redirects included, with its URL (scheme, host, port, target),
-    // to set ProxyParams for it; none leaves them as they are.
+    // Called before each request, redirects included, with its URL (scheme, host, port, target):
+    // the lookup of the proxy for it. The client waits for the answer as a step of the connect and
+    // sets ProxyParams to it; without the event they stay as they are.
     SelectProxyEvent OnSelectProxy;
 
     // Also lets go of a finished authentication object and resets the proxy's.
@@ -140,8 +142,9 @@ protected:
     void PrepareTarget();
     // Points the connection at the route of the current URI's scheme, host and port and the proxy
     // for it: https needs a TLS handler attached (EIdIOHandlerPropInvalid without one), which carries
-    // plain http through as well.
-    void SelectRoute();
+    // plain http through as well. The proxy's lookup is the connect's first step, which started
+    // then.
+    void SelectRoute(TIdClock::time_point started);
     // Connects unless a kept-alive connection to the route can be used again; true when one is.
     // A tunnel is opened as part of the connect.
     bool ConnectWhenNeeded();
@@ -161,6 +164,13 @@ protected:
     TIdHTTPNextStep DecideNext();
 
 private:
+    // What is left of the connect limit counted from started, as Connect takes it (0 or less: no
+    // limit, returned as it is); EIdConnectTimeout once it is spent.
+    std::int32_t ConnectTimeLeft(TIdClock::time_point started) const;
+    // Waits until finished gives true for a step's length, in steps with OnIdle called between them,
+    // within the connect limit counted from started and the deadline.
+    void WaitWithinConnectLimit(TIdClock::time_point started,
+                                const std::function<bool(std::chrono::milliseconds step)>& finished);
     // True when the open connection speaks TLS.
     bool SecureConnection();
     // The CONNECT request for "host:port", with the proxy's credentials when there are any.

@@ -6,6 +6,7 @@
 #include "base/Convert.h"
 #include "base/Strings.h"
 #include "http/IdURI.h"
+#include "net/AddressText.h"
 
 namespace w20 {
 namespace {
@@ -183,17 +184,38 @@ std::optional<TIdProxy> ProxyFromList(std::string_view list, std::string_view sc
     return general;
 }
 
+bool IsLoopbackHost(std::string_view host) {
+    const std::string name = HostKey(host);
+    TIdIPv4Bytes address{};
+    if (name == "localhost" || (ParseAddressText(name, address) && address[0] == 127))
+        return true;
+    // IPv6: every group zero but the last, which is 1.
+    std::string_view text = name;
+    if (text.size() >= 2 && text.front() == '[' && text.back() == ']')
+        text = text.substr(1, text.size() - 2);
+    const std::size_t last = text.rfind(':');
+    if (last == std::string_view::npos)
+        return false;
+    const std::string_view group = text.substr(last + 1);
+    return text.substr(0, last).find_first_not_of("0:") == std::string_view::npos && !group.empty() &&
+           group.back() == '1' && group.find_first_not_of('0') == group.size() - 1;
+}
+
 bool BypassListMatches(std::string_view list, std::string_view host) {
     const std::string name = HostKey(host);
+    // The system's own browsers never send the machine itself to a proxy unless told so.
+    bool loopback = IsLoopbackHost(name);
     for (const std::string& entry : Entries(list, ";, \t")) {
         if (SameText(entry, "<local>")) {
             if (name.find('.') == std::string::npos)
                 return true;
+        } else if (SameText(entry, "<-loopback>")) {
+            loopback = false;
         } else if (WildcardMatches(HostKey(entry), name)) {
             return true;
         }
     }
-    return false;
+    return loopback;
 }
 
 }  // namespace w20

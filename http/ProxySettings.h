@@ -79,9 +79,13 @@ private:
 // port defaults to 80. None when no entry serves the scheme.
 std::optional<TIdProxy> ProxyFromList(std::string_view list, std::string_view scheme);
 
+// Whether the host is the machine itself: "localhost", an address of 127.0.0.0/8 in any text the
+// connect reads as one, or ::1, bracketed or not.
+bool IsLoopbackHost(std::string_view host);
+
 // Whether a Windows bypass list exempts the host: entries separated by ";", "," or blanks, with
 // "*" matching any run of characters, letter case not counting; "<local>" stands for every host
-// name without a dot.
+// name without a dot. The machine itself is exempt unless the list holds "<-loopback>".
 bool BypassListMatches(std::string_view list, std::string_view host);
 
 }  // namespace w20

@@ -36,7 +36,9 @@ void Free(wchar_t* text) {
 
 // The current user's settings: a fixed proxy (one for all schemes, or one per scheme) with its
 // bypass list, and an automatic configuration (a script's address, or detection on the network)
-// that WinHTTP resolves for each URL. The automatic one wins where it gives an answer.
+// that WinHTTP resolves for each URL. The automatic one wins where it gives an answer. Asked from
+// several threads at once; a lookup that outlives the window holds the object, and with it the
+// session, until it ends.
 class TWinHttpProxySettings : public TIdProxySettings {
 public:
     TWinHttpProxySettings() {
@@ -63,6 +65,10 @@ public:
 
     std::optional<TIdProxy> ForUrl(const std::string& url) const override {
         const TIdURI uri(url);
+        // The machine itself goes straight unless the user's list says "<-loopback>"; no script
+        // is asked for it.
+        if (IsLoopbackHost(uri.Host()) && BypassListMatches(bypass_, uri.Host()))
+            return std::nullopt;
         if (session_ != nullptr) {
             WINHTTP_AUTOPROXY_OPTIONS options{};
             if (!autoConfigUrl_.empty()) {
@@ -76,7 +82,8 @@ public:
             WINHTTP_PROXY_INFO info{};
             if (WinHttpGetProxyForUrl(session_, Wide(url).c_str(), &options, &info)) {
                 const std::string list = Narrow(info.lpszProxy);
-                const std::string bypass = Narrow(info.lpszProxyBypass);
+                // The machine itself was settled above by the user's list.
+                const std::string bypass = Narrow(info.lpszProxyBypass) + ";<-loopback>";
                 const bool named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
                 Free(info.lpszProxy);
                 Free(info.lpszProxyBypass);

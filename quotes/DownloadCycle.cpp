@@ -6,7 +6,7 @@
 #include "base/Format.h"
 #include "http/IdHTTP.h"
 #include "http/IdHTTPExceptions.h"
-#include "http/ProxySettings.h"
+#include "http/ProxyLookup.h"
 #include "net/IdSSLIOHandlerSocket.h"
 #include "quotes/ExportWriters.h"
 #include "quotes/RewritingRules.h"
@@ -84,8 +84,11 @@ void ConfigureQuoteClient(TIdHTTP& http, TIdSSLIOHandlerSocket& tls,
     http.SetReadTimeout(QuoteReadTimeout);
     http.SetRequestTimeout(QuoteRequestTimeout);
     if (proxies) {
-        http.OnSelectProxy = [proxies](TIdCustomHTTP& sender, const std::string& url) {
-            ApplyProxy(sender.ProxyParams(), proxies->ForUrl(url));
+        // The user's settings are asked once per server for the whole session: on Windows an
+        // answer may cost a script fetched over the network.
+        auto lookups = std::make_shared<TIdProxyLookups>(std::move(proxies));
+        http.OnSelectProxy = [lookups](TIdCustomHTTP& /*sender*/, const std::string& url) {
+            return lookups->ForUrl(url);
         };
     }
 }

@@ -18,7 +18,8 @@ std::string IntervalTail(int intervalItem);
 // The client settings the quote service is fetched with, its time limits included; the TLS handler
 // is attached, so that the service may be reached at an https address and through redirects
 // between http and https. With proxy settings, each request (redirects included) goes through the
-// proxy they give for its URL; without, straight to the server.
+// proxy they give for its URL, looked up once per scheme, host and port as a step of the connect;
+// without, straight to the server.
 void ConfigureQuoteClient(TIdHTTP& http, TIdSSLIOHandlerSocket& tls,
                           std::shared_ptr<const TIdProxySettings> proxies = nullptr);
 

@@ -1,11 +1,14 @@
+#include <atomic>
 #include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "http/IdHTTP.h"
+#include "http/ProxySettings.h"
 #include "net/IdSSLIOHandlerSocket.h"
 #include "tests/http/HttpClientSupport.h"
 #include "tests/support/FullBacklogListener.h"
@@ -31,8 +34,8 @@ const std::string RequestTimedOut = "!EIdHTTPRequestTimeout: Request not complet
 
 struct LimitedClient : TIdHTTP {
     TIdSSLIOHandlerSocket tls;
-    LimitedClient() {
-        ConfigureQuoteClient(*this, tls);
+    explicit LimitedClient(std::shared_ptr<const TIdProxySettings> proxies = nullptr) {
+        ConfigureQuoteClient(*this, tls, std::move(proxies));
         SetConnectTimeout(ConnectLimit);
         SetReadTimeout(ReadLimit);
         SetRequestTimeout(RequestLimit);
@@ -113,6 +116,48 @@ TEST(IdHTTPWaits, HostilePeersEndWithinTheirLimits) {
         // The client is ready for the next call, with the whole limit again.
         ScriptedServer good({{test::WaitRequest(), test::Pause(Millis(200)), test::Send(HttpOk("next"))}});
         EXPECT_EQ(GetOutcome(http, good.Url("/q.php")), "next");
+    }
+}
+
+// Settings whose first answer takes 1.2 s, every later one none at once.
+struct StalledProxySettings : TIdProxySettings {
+    std::optional<TIdProxy> ForUrl(const std::string& /*url*/) const override {
+        if (asked++ == 0)
+            std::this_thread::sleep_for(Millis(1200));
+        return std::nullopt;
+    }
+    mutable std::atomic<int> asked = 0;
+};
+
+// A stalled proxy lookup ends the call within the connect limit or the deadline, or when the idle
+// hook raises; it goes on meanwhile, and its answer serves the next call without a second question.
+TEST(IdHTTPWaits, AStalledProxyLookupEndsWithinTheLimits) {
+    const struct Row {
+        std::int32_t connectLimit, requestLimit;
+        bool hookRaises;
+        long expectedMs;
+        std::string outcome;
+    } rows[] = {{ConnectLimit, RequestLimit, false, ConnectLimit, "!EIdConnectTimeout: Connect timed out."},
+                {0, 500, false, 500, "!EIdHTTPRequestTimeout: Request not completed within 0.5 seconds."},
+                {0, 0, true, TIdIOHandlerSocket::IdleStep, "!EIdException: window closed"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.outcome);
+        ScriptedServer server({{test::WaitRequest(), test::Send(HttpOk("bars"))}});
+        const auto settings = std::make_shared<StalledProxySettings>();
+        LimitedClient http(settings);
+        http.SetConnectTimeout(row.connectLimit);
+        http.SetRequestTimeout(row.requestLimit);
+        const auto start = std::chrono::steady_clock::now();
+        http.OnIdle = [&row] {
+            if (row.hookRaises)
+                throw EIdException("window closed");
+        };
+        EXPECT_EQ(GetOutcome(http, server.Url("/q.php")), row.outcome);
+        EXPECT_GE(MillisecondsSince(start), row.expectedMs - 20);
+        EXPECT_LT(MillisecondsSince(start), row.expectedMs + 300);
+        std::this_thread::sleep_until(start + Millis(1300));
+        EXPECT_EQ(GetOutcome(http, server.Url("/q.php")), "bars");
+        EXPECT_EQ(settings->asked, 1);
     }
 }
 

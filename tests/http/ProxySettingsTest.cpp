@@ -93,7 +93,15 @@ TEST(ProxySettings, TheWindowsListsForASchemeAndAHost) {
     } bypasses[] = {{"<local>", "intranet", true},
                     {"<local>", "q.example.net", false},
                     {"a.org;*.example.net", "Q.Example.Net", true},
-                    {"10.*", "110.0.0.1", false}};
+                    {"10.*", "110.0.0.1", false},
+                    {"", "LocalHost.", true},
+                    {"", "127.9.8.7", true},
+                    {"", "[::1]", true},
+                    {"", "0:0:0:0:0:0:0:01", true},
+                    {"", "[::11]", false},
+                    {"", "127.0.0.1.example.net", false},
+                    {"a.org <-Loopback>", "127.0.0.1", false},
+                    {"<-loopback>;127.*", "127.0.0.1", true}};
     for (const auto& row : bypasses)
         EXPECT_EQ(BypassListMatches(row.list, row.host), row.bypassed) << row.list << " " << row.host;
 }
