@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 fonts-wine googletest \
-  xvfb xauth xdotool icoutils unzip
+  xvfb xauth xdotool icoutils unzip wixl msitools faketime zip
 
 build=build-windows
 
