@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "http/IdHTTP.h"
@@ -49,6 +50,7 @@ TEST(IdHTTPSecure, HostilePeersEachEndInTheirOwnFailure) {
         std::string certificate;
         test::Script script;
         std::string outcome;  // a prefix is enough where the library's words follow
+        std::string host = "localhost";
     } rows[] = {
         {"good",
          "good",
@@ -93,6 +95,11 @@ TEST(IdHTTPSecure, HostilePeersEachEndInTheirOwnFailure) {
          "wrong-name",
          {test::StartTls()},
          "!EIdTLSError: The server's certificate does not match the host localhost."},
+        {"address not in the certificate",
+         "wrong-name",
+         {test::StartTls()},
+         "!EIdTLSError: The server's certificate does not match the host 127.0.0.1.",
+         "127.0.0.1"},
         {"self-signed",
          "self-signed",
          {test::StartTls()},
@@ -106,13 +113,83 @@ TEST(IdHTTPSecure, HostilePeersEachEndInTheirOwnFailure) {
         SCOPED_TRACE(row.name);
         test::ScriptedServer server({row.script}, test::WithTls(Pem(row.certificate), Key(row.certificate)));
         Client http;
-        const std::string outcome = GetOutcome(http, server.HttpsUrl("/q.php"));
+        const std::string outcome = GetOutcome(http, server.HttpsUrl("/q.php", row.host));
         EXPECT_EQ(outcome.substr(0, row.outcome.size()), row.outcome) << outcome;
         // A failed exchange leaves no connection to be used again.
         if (row.outcome.starts_with("!")) {
             EXPECT_FALSE(http.Connected());
         }
     }
+}
+
+// A redirect and the request it leads to: the request line the secure peer received second.
+std::string Redirected(const std::string& location, test::ScriptedServer* elsewhere = nullptr) {
+    test::Script redirect = {test::StartTls(), test::WaitRequest(),
+                             test::Send(test::HttpResponse(
+                                 "HTTP/1.1 302 Found", {"Location: " + location, "Content-Length: 0"}, ""))};
+    if (elsewhere == nullptr)
+        redirect.insert(redirect.end(), {test::WaitRequest(), test::Send(HttpOk("here")), test::CloseTls()});
+    test::ScriptedServer server({redirect}, test::WithTls(Pem("good"), Key("good")));
+    Client http;
+    const std::string outcome = GetOutcome(http, server.HttpsUrl("/a/q.php?s=0"));
+    test::ScriptedServer& peer = elsewhere != nullptr ? *elsewhere : server;
+    const std::vector<std::string> requests = test::SplitRequests(peer.Received(0));
+    return outcome + " " + requests.back().substr(0, requests.back().find(" HTTP/1.1\r\n"));
+}
+
+TEST(IdHTTPSecure, RelativeLocationsStayOnTheSecureOrigin) {
+    for (const auto& [location, request] : std::vector<std::pair<std::string, std::string>>{
+             {"/q.php?s=1&back=https://other.example/", "here GET /q.php?s=1&back=https://other.example/"},
+             {"b.php?s=1", "here GET /a/b.php?s=1"},
+             {"../b.php", "here GET /b.php"},
+             {"?s=1", "here GET /a/q.php?s=1"},
+         }) {
+        EXPECT_EQ(Redirected(location), request) << location;
+    }
+    test::ScriptedServer other({{test::StartTls(), test::WaitRequest(), test::Send(HttpOk("there"))}},
+                               test::WithTls(Pem("good"), Key("good")));
+    EXPECT_EQ(Redirected("//127.0.0.1:" + std::to_string(other.Port()) + "/n", &other), "there GET /n");
+}
+
+TEST(IdHTTPSecure, CredentialsGoOnlyToTheirOrigin) {
+    test::ScriptedServer plain({{test::WaitRequest(), test::Send(HttpOk("plain"))}});
+    const auto moved = [](const std::string& location) {
+        return test::Send(
+            test::HttpResponse("HTTP/1.1 302 Found", {"Location: " + location, "Content-Length: 0"}, ""));
+    };
+    const std::string challenge = test::HttpResponse(
+        "HTTP/1.1 401 Unauthorized", {"WWW-Authenticate: Basic realm=\"q\"", "Content-Length: 0"}, "");
+    // Credentials asked for, then another host at the same port, back to the origin, then plain http.
+    test::ScriptedServer secure({{test::StartTls(), test::WaitRequest(), test::Send(challenge),
+                                  test::WaitRequest(), moved("https://127.0.0.1:$/b")},
+                                 {test::StartTls(), test::WaitRequest(), moved("https://localhost:$/c")},
+                                 {test::StartTls(), test::WaitRequest(), moved(plain.Url("/d"))}},
+                                test::WithTls(Pem("good"), Key("good")));
+    Client http;
+    http.SetHTTPOptions({hoForceEncodeParams, hoInProcessAuth});
+    http.OnRedirect = [&secure](TIdCustomHTTP&, std::string& dest, int, bool&, TIdHTTPMethod&) {
+        dest = test::Fill(dest, "$", std::to_string(secure.Port()));
+    };
+    EXPECT_EQ(GetOutcome(http, test::Fill(secure.HttpsUrl("/a"), "https://", "https://u:pw@")), "plain");
+    const std::string credentials = "Authorization: Basic dTpwdw==";
+    for (const auto& [received, sent] : {std::pair{secure.Received(0), true},
+                                         {secure.Received(1), false},
+                                         {secure.Received(2), true},
+                                         {plain.Received(0), false}}) {
+        EXPECT_EQ(received.find(credentials) != std::string::npos, sent) << received;
+    }
+}
+
+TEST(IdHTTPSecure, ARequestIsNotSentAgainOnceATlsRecordOfTheAnswerHasBegun) {
+    test::ScriptedServer server(
+        {{test::StartTls(), test::WaitRequest(), test::Send(HttpOk("one")), test::WaitRequest(),
+          test::SendRaw(std::string("\x17\x03\x03\x00\x40", 5) + "abc"), test::Close()},
+         {test::StartTls(), test::WaitRequest(), test::Send(HttpOk("two"))}},
+        test::WithTls(Pem("good"), Key("good")));
+    Client http;
+    EXPECT_EQ(GetOutcome(http, server.HttpsUrl("/1")), "one");
+    EXPECT_EQ(GetOutcome(http, server.HttpsUrl("/2")), Cut);
+    EXPECT_EQ(http.connects, 1);
 }
 
 TEST(IdHTTPSecure, AddressLiteralsAreCheckedAgainstTheAddress) {
