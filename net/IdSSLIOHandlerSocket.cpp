@@ -34,7 +34,7 @@ void TIdSSLIOHandlerSocket::Handshake(const std::string& host, const TIdSteppedW
     cut_ = false;
     failedCode_ = 0;
     failure_ = nullptr;
-    while (!engine_->Handshake()) {
+    while (!engine_->Handshake(wait.Left())) {
         stack.CheckSocketResult(SendOutgoing());
         std::int32_t n = RecvTimedOut;
         if (!WaitStepped(wait,
