@@ -134,7 +134,8 @@ std::string Redirected(const std::string& location, test::ScriptedServer* elsewh
     const std::string outcome = GetOutcome(http, server.HttpsUrl("/a/q.php?s=0"));
     test::ScriptedServer& peer = elsewhere != nullptr ? *elsewhere : server;
     const std::vector<std::string> requests = test::SplitRequests(peer.Received(0));
-    return outcome + " " + requests.back().substr(0, requests.back().find(" HTTP/1.1\r\n"));
+    const std::string last = requests.empty() ? std::string() : requests.back();
+    return outcome + " " + last.substr(0, last.find(" HTTP/1.1\r\n"));
 }
 
 TEST(IdHTTPSecure, RelativeLocationsStayOnTheSecureOrigin) {
