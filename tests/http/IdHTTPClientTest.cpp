@@ -36,9 +36,8 @@ struct Client : TIdHTTP {
     }
     // A POST of a short form: the answer's body.
     std::string Post(const std::string& url) {
-        TIdStringStream form;
+        TIdStringStream form, body;
         form.Write("a=1", 3);
-        TIdStringStream body;
         DoRequest(hmPost, url, &form, &body);
         return body.TakeText();
     }
