@@ -429,7 +429,7 @@ void TIdCustomHTTP::SendAndReadStatus() {
         response_.SetResponseText(ReadLine());
     };
     const bool reused = ConnectWhenNeeded();
-    const std::uint64_t received = ReceivedOverTls();
+    const std::uint64_t received = TlsBytesReceived();
     try {
         exchange();
     } catch (const Exception& failure) {
@@ -439,7 +439,7 @@ void TIdCustomHTTP::SendAndReadStatus() {
         // (a TLS record begun counts), since the server may then have acted on the request, and
         // never a request that may not be repeated.
         if (!reused || !Repeatable(request_.Method()) || InputQueue().Size() > 0 ||
-            ReceivedOverTls() != received || !DroppedConnection(failure))
+            TlsAnswerBegun(received) || !DroppedConnection(failure))
             throw;
         Disconnect();
         ConnectWhenNeeded();
@@ -447,9 +447,15 @@ void TIdCustomHTTP::SendAndReadStatus() {
     }
 }
 
-std::uint64_t TIdCustomHTTP::ReceivedOverTls() const {
+std::uint64_t TIdCustomHTTP::TlsBytesReceived() const {
     const auto* const tls = dynamic_cast<const TIdSSLIOHandlerSocket*>(IOHandler());
     return tls != nullptr ? tls->ReceivedBytes() : 0;
+}
+
+bool TIdCustomHTTP::TlsAnswerBegun(std::uint64_t since) const {
+    // The peer's TLS close alone answers nothing: the server closed without taking the request up.
+    const auto* const tls = dynamic_cast<const TIdSSLIOHandlerSocket*>(IOHandler());
+    return tls != nullptr && tls->ReceivedBytes() != since && !tls->ClosedByPeer();
 }
 
 bool TIdCustomHTTP::DroppedConnection(const Exception& failure) {

@@ -170,7 +170,9 @@ private:
     // The CONNECT request for "host:port", with the proxy's credentials when there are any.
     void SendConnect(const std::string& authority);
     // Bytes the TLS handler has received so far, whole records or not; 0 without one.
-    std::uint64_t ReceivedOverTls() const;
+    std::uint64_t TlsBytesReceived() const;
+    // True when TLS bytes have come since the count `since`, other than the peer's TLS close.
+    bool TlsAnswerBegun(std::uint64_t since) const;
     // A failure that a connection dropped while it lay idle gives to the next request on it.
     static bool DroppedConnection(const Exception& failure);
     void ProcessCookies();

@@ -24,6 +24,8 @@ public:
     // Bytes received from the peer over TLS so far, records not yet whole included: an answer
     // has begun once this moves.
     std::uint64_t ReceivedBytes() const { return received_; }
+    // True once the peer has sent the TLS close, until the next handshake.
+    bool ClosedByPeer() const { return decrypted_ == TIdTLSEngine::tdClosed; }
     // The protocol version of the open session ("TLSv1.2", "TLSv1.3"); empty when none is open.
     std::string Version() const;
 

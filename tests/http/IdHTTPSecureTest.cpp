@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "http/IdHTTP.h"
@@ -163,16 +164,21 @@ TEST(IdHTTPSecure, CredentialsGoOnlyToTheirOrigin) {
     }
 }
 
+// A reused connection closed after the request: sent again on a new one after the peer's TLS close
+// alone, never once a record of an answer has begun.
 TEST(IdHTTPSecure, ARequestIsNotSentAgainOnceATlsRecordOfTheAnswerHasBegun) {
-    test::ScriptedServer server(
-        {{test::StartTls(), test::WaitRequest(), test::Send(HttpOk("one")), test::WaitRequest(),
-          test::SendRaw(std::string("\x17\x03\x03\x00\x40", 5) + "abc"), test::Close()},
-         {test::StartTls(), test::WaitRequest(), test::Send(HttpOk("two"))}},
-        test::WithTls(Pem("good"), Key("good")));
-    Client http;
-    EXPECT_EQ(GetOutcome(http, server.HttpsUrl("/1")), "one");
-    EXPECT_EQ(GetOutcome(http, server.HttpsUrl("/2")), Cut);
-    EXPECT_EQ(http.connects, 1);
+    for (const auto& [ending, outcome, connects] :
+         {std::tuple{test::SendRaw(std::string("\x17\x03\x03\x00\x40", 5) + "abc"), Cut, 1},
+          {test::CloseTls(), std::string("two"), 2}}) {
+        test::ScriptedServer server({{test::StartTls(), test::WaitRequest(), test::Send(HttpOk("one")),
+                                      test::WaitRequest(), ending, test::Close()},
+                                     {test::StartTls(), test::WaitRequest(), test::Send(HttpOk("two"))}},
+                                    test::WithTls(Pem("good"), Key("good")));
+        Client http;
+        EXPECT_EQ(GetOutcome(http, server.HttpsUrl("/1")), "one");
+        EXPECT_EQ(GetOutcome(http, server.HttpsUrl("/2")), outcome);
+        EXPECT_EQ(http.connects, connects);
+    }
 }
 
 TEST(IdHTTPSecure, AddressLiteralsAreCheckedAgainstTheAddress) {
