@@ -159,7 +159,10 @@ std::string TIdURI::ResolveReference(const std::string& reference) const {
         scheme = work.substr(0, schemeLength);
         work.erase(0, schemeLength + 1);
     }
-    std::string authority = host_ + (port_.empty() ? std::string() : ":" + port_);
+    // An IPv6 address goes in brackets, so that its colons are not taken for the port's.
+    const bool bare = host_.find(':') != std::string::npos && !host_.starts_with('[');
+    std::string authority =
+        (bare ? "[" + host_ + "]" : host_) + (port_.empty() ? std::string() : ":" + port_);
     const bool ownAuthority = work.starts_with("//");
     if (ownAuthority) {
         const std::size_t end = std::min(work.find_first_of("/?", 2), work.size());

@@ -130,6 +130,9 @@ TEST(TIdURI, ResolvesReferencesAgainstTheBase) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(base.ResolveReference(c.reference), c.expected) << c.reference;
+    TIdURI v6("http://x/");
+    v6.SetHost("::1");
+    EXPECT_EQ(v6.ResolveReference("/y"), "http://[::1]/y");
 }
 
 TEST(TIdURI, MergesRelativePaths) {
