@@ -125,6 +125,9 @@ std::int32_t TIdSSLIOHandlerSocket::Recv(void* buffer, std::int32_t length) {
         Readable(TimeoutInfinite);
     if (decrypted_ == TIdTLSEngine::tdData) {
         const std::size_t n = engine_->Read(static_cast<char*>(buffer), static_cast<std::size_t>(length));
+        // 0 would read as the peer's close: an answer cut short would pass for a whole one.
+        if (n == 0 && length > 0)
+            throw EIdTLSError("The secure connection gave no data where it had announced some.");
         Decrypt();
         return static_cast<std::int32_t>(n);
     }
