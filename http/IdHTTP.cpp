@@ -55,6 +55,16 @@ private:
     TIdStream* saved_;
 };
 
+// Methods whose request, sent twice, does what it does once.
+bool Repeatable(TIdHTTPMethod method) {
+    return method != hmPost && method != hmConnect;
+}
+
+// Scheme, host and port, in one form whatever the letter case.
+std::string Origin(const TIdURI& uri) {
+    return LowerCase(uri.Protocol()) + "://" + LowerCase(uri.Host()) + ":" + uri.Port();
+}
+
 }  // namespace
 
 bool TIdHTTPRoute::operator==(const TIdHTTPRoute& other) const {
@@ -183,28 +193,36 @@ void TIdCustomHTTP::DoRequest(TIdHTTPMethod method, const std::string& url, TIdS
 }
 
 void TIdCustomHTTP::PrepareTarget() {
-    const TIdURI target(request_.URL());
-    if (!target.Username().empty()) {
-        request_.SetUsername(target.Username());
-        request_.SetPassword(target.Password());
-    }
-    uri_.SetUsername(request_.Username());
-    uri_.SetPassword(request_.Password());
-    uri_.SetPath(TIdURI::MergePath(uri_.Path(), target.Path()));
+    // A Location (or a URL) names its target relative to where the request came from: "/next" from
+    // an https service stays on https at the same host and port.
+    const TIdURI target(uri_.ResolveReference(request_.URL()));
+    if (target.Host().empty())
+        throw EIdURIException("Host field is empty");
+    uri_.SetProtocol(target.Protocol().empty() ? std::string("http") : target.Protocol());
+    uri_.SetHost(target.Host());
+    uri_.SetPath(target.Path());
     uri_.SetDocument(target.Document());
     uri_.SetParams(target.Params());
-    if (!target.Host().empty())
-        uri_.SetHost(target.Host());
-    uri_.SetProtocol(target.Protocol().empty() ? std::string("http") : target.Protocol());
     if (!target.Port().empty()) {
         uri_.SetPort(target.Port());
-    } else if (SameText(target.Protocol(), "http")) {
+    } else if (SameText(uri_.Protocol(), "http")) {
         uri_.SetPort("80");
-    } else if (SameText(target.Protocol(), "https")) {
+    } else if (SameText(uri_.Protocol(), "https")) {
         uri_.SetPort("443");
     } else if (uri_.Port().empty()) {
         throw EIdUnknownProtocol();
     }
+    if (!target.Username().empty()) {
+        request_.SetUsername(target.Username());
+        request_.SetPassword(target.Password());
+        credentialsOrigin_ = Origin(uri_);
+    } else if (credentialsOrigin_.empty() &&
+               (!request_.Username().empty() || request_.Authentication() != nullptr)) {
+        credentialsOrigin_ = Origin(uri_);
+    }
+    const bool credentials = CredentialsApply();
+    uri_.SetUsername(credentials ? request_.Username() : std::string());
+    uri_.SetPassword(credentials ? request_.Password() : std::string());
     request_.SetURL(uri_.Path() + uri_.Document() + uri_.Params());
 
     const TIdHTTPMethod method = request_.Method();
@@ -393,6 +411,10 @@ void TIdCustomHTTP::SendConnect(const std::string& authority) {
 
 void TIdCustomHTTP::SendRequest() {
     request_.BuildRequestHeaders();
+    // Credentials are for the origin they were given for: another host, port or scheme (https
+    // to http above all) never sees them.
+    if (!CredentialsApply())
+        request_.RawHeaders().SetValues("Authorization", "");
     // The proxy's credentials are for the proxy: a server, or a tunnel through the proxy, never
     // sees them.
     if (route_.type == ctProxy)
@@ -418,6 +440,10 @@ void TIdCustomHTTP::SendRequest() {
     request_.SetURL(target);
 }
 
+bool TIdCustomHTTP::CredentialsApply() const {
+    return credentialsOrigin_ == Origin(uri_);
+}
+
 bool TIdCustomHTTP::SecureConnection() {
     const auto* const tls = dynamic_cast<const TIdSSLIOHandlerSocket*>(IOHandler());
     return tls != nullptr && tls->Secure();
@@ -429,19 +455,33 @@ void TIdCustomHTTP::SendAndReadStatus() {
         response_.SetResponseText(ReadLine());
     };
     const bool reused = ConnectWhenNeeded();
+    const std::uint64_t received = TlsBytesReceived();
     try {
         exchange();
     } catch (const Exception& failure) {
         // A kept-alive connection that the server or a router between dropped while it lay idle
         // fails the request before the first byte of the answer, where a new connection would
-        // serve it: the request goes once more on a new one. Never after part of an answer came,
-        // since the server may then have acted on the request.
-        if (!reused || InputQueue().Size() > 0 || !DroppedConnection(failure))
+        // serve it: the request goes once more on a new one. Never after part of an answer came
+        // (a TLS record begun counts), since the server may then have acted on the request, and
+        // never a request that may not be repeated.
+        if (!reused || !Repeatable(request_.Method()) || InputQueue().Size() > 0 ||
+            TlsAnswerBegun(received) || !DroppedConnection(failure))
             throw;
         Disconnect();
         ConnectWhenNeeded();
         exchange();
     }
+}
+
+std::uint64_t TIdCustomHTTP::TlsBytesReceived() const {
+    const auto* const tls = dynamic_cast<const TIdSSLIOHandlerSocket*>(IOHandler());
+    return tls != nullptr ? tls->ReceivedBytes() : 0;
+}
+
+bool TIdCustomHTTP::TlsAnswerBegun(std::uint64_t since) const {
+    // The peer's TLS close alone answers nothing: the server closed without taking the request up.
+    const auto* const tls = dynamic_cast<const TIdSSLIOHandlerSocket*>(IOHandler());
+    return tls != nullptr && tls->ReceivedBytes() != since && !tls->ClosedByPeer();
 }
 
 bool TIdCustomHTTP::DroppedConnection(const Exception& failure) {
@@ -566,6 +606,14 @@ bool TIdCustomHTTP::Authorize(bool proxy) {
     const auto current = [this, proxy] {
         return proxy ? proxyParams_.Authentication() : request_.Authentication();
     };
+    if (!proxy && !CredentialsApply()) {
+        // The credentials held are another origin's: this one gets only what is given for it.
+        request_.SetAuthentication(nullptr);
+        request_.SetBasicAuthentication(false);
+        request_.SetUsername("");
+        request_.SetPassword("");
+        credentialsOrigin_ = Origin(uri_);
+    }
     if (current() == nullptr) {
         std::optional<TIdAuthenticationClass> found;
         for (const std::string& value : challenges.Lines()) {

@@ -171,10 +171,18 @@ private:
     // within the connect limit counted from started and the deadline.
     void WaitWithinConnectLimit(TIdClock::time_point started,
                                 const std::function<bool(std::chrono::milliseconds step)>& finished);
+    // True when the current URI is at the origin (scheme, host, port) the request's credentials
+    // were given for: by the URL's user part, by the authorization step, or, for credentials set on
+    // the request, the first request that carries them.
+    bool CredentialsApply() const;
     // True when the open connection speaks TLS.
     bool SecureConnection();
     // The CONNECT request for "host:port", with the proxy's credentials when there are any.
     void SendConnect(const std::string& authority);
+    // Bytes the TLS handler has received so far, whole records or not; 0 without one.
+    std::uint64_t TlsBytesReceived() const;
+    // True when TLS bytes have come since the count `since`, other than the peer's TLS close.
+    bool TlsAnswerBegun(std::uint64_t since) const;
     // A failure that a connection dropped while it lay idle gives to the next request on it.
     static bool DroppedConnection(const Exception& failure);
     void ProcessCookies();
@@ -207,6 +215,8 @@ private:
     // lets the requests that follow one another closely share a connection.
     std::int32_t reuseIdleLimit_ = 30000;
     std::optional<TIdClock::time_point> idleSince_;
+    // The origin of the request's credentials, as Origin gives it.
+    std::string credentialsOrigin_;
     int redirectCount_ = 0;
     // A request has been sent and its response is not read to the end: the connection cannot
     // carry another exchange.

@@ -27,6 +27,9 @@ EIdHTTPChunkSizeTooLarge::EIdHTTPChunkSizeTooLarge(const std::string& sizeText)
 EIdHTTPChunkSizeInvalid::EIdHTTPChunkSizeInvalid(const std::string& line)
     : EIdException(Format("Chunk size line \"%s\" is not a hexadecimal number.", ServerText(line).c_str())) {}
 
+EIdHTTPChunkEndInvalid::EIdHTTPChunkEndInvalid(std::int64_t size)
+    : EIdException(Format("Chunk of %lld bytes is not followed by CR LF.", static_cast<long long>(size))) {}
+
 EIdHTTPRequestTimeout::EIdHTTPRequestTimeout(std::int32_t limitMs)
     : EIdException(Format("Request not completed within %g seconds.", limitMs / 1000.0)) {}
 

@@ -53,6 +53,12 @@ public:
     explicit EIdHTTPChunkSizeInvalid(const std::string& line);
 };
 
+// The two bytes after a chunk's data are not CR LF: the chunk is longer than its size line says.
+class EIdHTTPChunkEndInvalid : public EIdException {
+public:
+    explicit EIdHTTPChunkEndInvalid(std::int64_t size);
+};
+
 // A whole call, redirects, interim answers and error bodies included, did not end within the
 // client's RequestTimeout; the message names the limit in seconds.
 class EIdHTTPRequestTimeout : public EIdException {

@@ -163,7 +163,12 @@ void TIdHTTPResponse::ReadChunked(TIdStream& stream) {
             client_.ReadToStream(stream, static_cast<std::int32_t>(piece), false);
             remaining -= piece;
         }
-        client_.ReadLine();  // the line end after the data
+        // The data ends where its size says: anything but CR LF there means the framing is lost,
+        // and what follows is not the next chunk.
+        char end[2];
+        client_.ReadExact(end, 2);
+        if (end[0] != '\r' || end[1] != '\n')
+            throw EIdHTTPChunkEndInvalid(size);
     }
     // Trailer lines, if any, up to the blank line that ends the body: left unread, they would be
     // taken for the next response on this connection.

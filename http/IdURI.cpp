@@ -1,11 +1,61 @@
 #include "http/IdURI.h"
 
 #include <algorithm>
+#include <cctype>
 #include <utility>
 
 #include "base/Strings.h"
 
 namespace w20 {
+
+namespace {
+
+// The length of the scheme at the start of a reference, 0 when it has none.
+std::size_t SchemeLength(std::string_view text) {
+    if (text.empty() || std::isalpha(static_cast<unsigned char>(text[0])) == 0)
+        return 0;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == ':')
+            return i;
+        if (std::isalnum(c) == 0 && c != '+' && c != '-' && c != '.')
+            return 0;
+    }
+    return 0;
+}
+
+// Drops the last segment of a path being built, with the "/" before it.
+void DropLastSegment(std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    path.erase(slash == std::string::npos ? 0 : slash);
+}
+
+// "." and ".." segments resolved; ".." above the root stays at the root.
+std::string RemoveDotSegments(std::string_view path) {
+    std::string in(path);
+    std::string out;
+    while (!in.empty()) {
+        if (in.starts_with("../")) {
+            in.erase(0, 3);
+        } else if (in.starts_with("./") || in.starts_with("/./")) {
+            in.erase(0, 2);
+        } else if (in == "/.") {
+            in = "/";
+        } else if (in.starts_with("/../") || in == "/..") {
+            in = "/" + in.substr(std::min<std::size_t>(4, in.size()));
+            DropLastSegment(out);
+        } else if (in == "." || in == "..") {
+            in.clear();
+        } else {
+            const std::size_t end = in.find('/', 1);
+            out += in.substr(0, end);
+            in.erase(0, end == std::string::npos ? in.size() : end);
+        }
+    }
+    return out;
+}
+
+}  // namespace
 
 TIdURI::TIdURI(const std::string& uri) {
     if (!uri.empty())
@@ -97,6 +147,46 @@ std::string TIdURI::BuildURI(bool withUserInfo, bool withBookmark) const {
     if (withBookmark && !bookmark_.empty())
         result += "#" + bookmark_;
     return result;
+}
+
+std::string TIdURI::ResolveReference(const std::string& reference) const {
+    std::string work = reference;
+    std::replace(work.begin(), work.end(), '\\', '/');
+    work.erase(std::min(work.find('#'), work.size()));
+    std::string scheme = protocol_;
+    const std::size_t schemeLength = SchemeLength(work);
+    if (schemeLength > 0) {
+        scheme = work.substr(0, schemeLength);
+        work.erase(0, schemeLength + 1);
+    }
+    // An IPv6 address goes in brackets, so that its colons are not taken for the port's.
+    const bool bare = host_.find(':') != std::string::npos && !host_.starts_with('[');
+    std::string authority =
+        (bare ? "[" + host_ + "]" : host_) + (port_.empty() ? std::string() : ":" + port_);
+    const bool ownAuthority = work.starts_with("//");
+    if (ownAuthority) {
+        const std::size_t end = std::min(work.find_first_of("/?", 2), work.size());
+        authority = work.substr(2, end - 2);
+        work.erase(0, end);
+    }
+    const std::size_t queryStart = std::min(work.find('?'), work.size());
+    std::string path = work.substr(0, queryStart);
+    std::string query = work.substr(queryStart);
+    if (!ownAuthority && schemeLength == 0) {
+        const std::string basePath = path_ + document_;
+        if (path.empty()) {
+            path = basePath;
+            if (query.empty())
+                query = params_;
+        } else if (path.front() != '/') {
+            const std::size_t slash = basePath.rfind('/');
+            path = (slash == std::string::npos ? std::string("/") : basePath.substr(0, slash + 1)) + path;
+        }
+    }
+    // Without an authority ("mailto:x") the text has no "//" either, so that no part of the path
+    // is taken for a host.
+    const bool withAuthority = ownAuthority || schemeLength == 0;
+    return scheme + (withAuthority ? "://" + authority : ":") + RemoveDotSegments(path) + query;
 }
 
 std::string TIdURI::MergePath(std::string_view basePath, std::string_view path) {

@@ -25,6 +25,13 @@ public:
     // Raises EIdURIException when Protocol or Host is empty.
     std::string BuildURI(bool withUserInfo, bool withBookmark) const;
 
+    // The absolute URL a reference (a link, a Location) names when read against this URI as its
+    // base, by the rules of RFC 3986 (5.2): a scheme is only what stands before the first ":" and
+    // is made of letters, digits, "+", "-" and "." starting with a letter; a reference without
+    // one keeps the base's scheme, "//host/path" the base's scheme only. The base's user info is
+    // never carried over; the fragment is dropped. "\\" counts as "/", as for ParseURI.
+    std::string ResolveReference(const std::string& reference) const;
+
     // Joins a relative path to a base path: ".." resolved, runs of "/" collapsed, "." kept.
     static std::string MergePath(std::string_view basePath, std::string_view path);
 

@@ -34,7 +34,7 @@ void TIdSSLIOHandlerSocket::Handshake(const std::string& host, const TIdSteppedW
     cut_ = false;
     failedCode_ = 0;
     failure_ = nullptr;
-    while (!engine_->Handshake()) {
+    while (!engine_->Handshake(wait.Left())) {
         stack.CheckSocketResult(SendOutgoing());
         std::int32_t n = RecvTimedOut;
         if (!WaitStepped(wait,
@@ -88,17 +88,27 @@ bool TIdSSLIOHandlerSocket::Readable(std::int32_t timeout) {
 std::int32_t TIdSSLIOHandlerSocket::ReceiveRaw(std::int32_t timeout) {
     std::size_t room = 0;
     char* const into = engine_->InputRoom(room);
+    // The engine has taken what it could and still wants more: waiting cannot help, and trying
+    // again at once would spin.
     if (room == 0)
-        return RecvTimedOut;
+        throw EIdTLSError("A TLS record from the server does not fit the receive buffer.");
     const std::int32_t n = TIdIOHandlerSocket::RecvWithin(
         into, static_cast<std::int32_t>(std::min<std::size_t>(room, INT32_MAX)), timeout);
-    if (n > 0)
+    if (n > 0) {
         engine_->Received(static_cast<std::size_t>(n));
+        received_ += static_cast<std::uint64_t>(n);
+    }
     return n;
 }
 
 bool TIdSSLIOHandlerSocket::ReceiveRecords(std::int32_t timeout) {
-    const std::int32_t n = ReceiveRaw(timeout);
+    std::int32_t n = RecvTimedOut;
+    try {
+        n = ReceiveRaw(timeout);
+    } catch (const EIdTLSError&) {
+        failure_ = std::current_exception();
+        return true;
+    }
     if (n == 0)
         cut_ = true;
     else if (n == -1)
@@ -115,6 +125,9 @@ std::int32_t TIdSSLIOHandlerSocket::Recv(void* buffer, std::int32_t length) {
         Readable(TimeoutInfinite);
     if (decrypted_ == TIdTLSEngine::tdData) {
         const std::size_t n = engine_->Read(static_cast<char*>(buffer), static_cast<std::size_t>(length));
+        // 0 would read as the peer's close: an answer cut short would pass for a whole one.
+        if (n == 0 && length > 0)
+            throw EIdTLSError("The secure connection gave no data where it had announced some.");
         Decrypt();
         return static_cast<std::int32_t>(n);
     }
@@ -140,9 +153,13 @@ std::int32_t TIdSSLIOHandlerSocket::Send(const void* buffer, std::int32_t length
         return TIdIOHandlerSocket::Send(buffer, length);
     const char* bytes = static_cast<const char*>(buffer);
     for (std::size_t left = static_cast<std::size_t>(length); left > 0;) {
+        const bool queued = !engine_->Outgoing().empty();
         const std::size_t taken = engine_->Write(bytes, left);
         if (SendOutgoing() < 0)
             return -1;
+        // Nothing taken though there was room: asking again would get the same answer.
+        if (taken == 0 && !queued)
+            throw EIdTLSError("The secure connection takes no more data to send.");
         bytes += taken;
         left -= taken;
     }

@@ -21,6 +21,11 @@ public:
     void SetPassThrough(bool value) { passThrough_ = value; }
     // True while a TLS session is open.
     bool Secure() const { return engine_ != nullptr; }
+    // Bytes received from the peer over TLS so far, records not yet whole included: an answer
+    // has begun once this moves.
+    std::uint64_t ReceivedBytes() const { return received_; }
+    // True once the peer has sent the TLS close, until the next handshake.
+    bool ClosedByPeer() const { return decrypted_ == TIdTLSEngine::tdClosed; }
     // The protocol version of the open session ("TLSv1.2", "TLSv1.3"); empty when none is open.
     std::string Version() const;
 
@@ -45,8 +50,8 @@ protected:
 private:
     void Handshake(const std::string& host, const TIdSteppedWait& wait);
     // Receives into the engine what has come, waiting at most timeout ms only when nothing has:
-    // the count, 0 for the peer's close, -1 for a failure, or RecvTimedOut (also when the engine
-    // has no room before it decrypts).
+    // the count, 0 for the peer's close, -1 for a failure, or RecvTimedOut. Raises EIdTLSError
+    // when the engine has no room left for the rest of a record.
     std::int32_t ReceiveRaw(std::int32_t timeout);
     // ReceiveRaw, then decrypts: true when plaintext, the peer's close or a failure is there to
     // report.
@@ -61,6 +66,7 @@ private:
     std::unique_ptr<TIdTLSEngine> engine_;
     bool handshaken_ = false;
     TIdTLSEngine::TDecrypted decrypted_ = TIdTLSEngine::tdNeedInput;
+    std::uint64_t received_ = 0;
     bool cut_ = false;             // the TCP connection ended without the TLS close
     std::int32_t failedCode_ = 0;  // a receive failed with this socket error
     std::exception_ptr failure_;   // a record failed to decrypt

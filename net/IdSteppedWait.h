@@ -32,6 +32,11 @@ public:
                     : step_;
     }
     bool Over() const { return end_ && TIdClock::now() >= *end_; }
+    // Milliseconds left of the wait, rounded up; -1 without limit.
+    std::int32_t Left() const {
+        return end_ ? static_cast<std::int32_t>(std::min<std::int64_t>(MillisecondsUntil(*end_), INT32_MAX))
+                    : -1;
+    }
 
 private:
     std::int32_t step_;

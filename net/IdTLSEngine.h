@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,8 +37,10 @@ public:
     virtual void Sent(std::size_t count) = 0;
 
     // One step of the handshake with the bytes received so far: true once it is complete.
-    // A refusal, by either side, raises EIdTLSError with what went wrong.
-    virtual bool Handshake() = 0;
+    // A refusal, by either side, raises EIdTLSError with what went wrong. timeLeft is what is left
+    // of the connect limit in ms (negative: no limit): whatever the certificate check fetches from
+    // the network must be done within it.
+    virtual bool Handshake(std::int32_t timeLeft) = 0;
     // Decrypts what has been received, as far as it goes. A record that fails raises EIdTLSError.
     virtual TDecrypted Decrypt() = 0;
     // Moves up to count bytes of the waiting plaintext out; returns how many (0 when none waits).

@@ -1,3 +1,5 @@
+// The chain request's limit on fetching missing certificates is one of its extra fields.
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include <windows.h>
 // In this order: the security package's declarations need these before its headers, and the newer
 // credentials need UNICODE_STRING.
@@ -133,7 +135,7 @@ public:
         }
     }
 
-    bool Handshake() override {
+    bool Handshake(std::int32_t timeLeft) override {
         if (established_)
             return true;
         if (!SecIsValidHandle(&context_)) {
@@ -152,7 +154,7 @@ public:
             return false;
         if (status != SEC_E_OK)
             throw EIdTLSError(HandshakeFailure(status));
-        Established();
+        Established(timeLeft);
         return true;
     }
 
@@ -344,7 +346,7 @@ private:
     }
 
     // The negotiated protocol first, then the server's certificate, before any data goes out.
-    void Established() {
+    void Established(std::int32_t timeLeft) {
         SecPkgContext_ConnectionInfo connection{};
         SECURITY_STATUS status = QueryContextAttributesW(&context_, SECPKG_ATTR_CONNECTION_INFO, &connection);
         if (status != SEC_E_OK)
@@ -352,7 +354,7 @@ private:
         protocol_ = connection.dwProtocol;
         if ((protocol_ & (SP_PROT_TLS1_2 | SP_PROT_TLS1_3)) == 0)
             throw EIdTLSError("The server offers no acceptable protocol version.");
-        CheckCertificate();
+        CheckCertificate(timeLeft);
         status = QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_);
         if (status != SEC_E_OK || sizes_.cbMaximumMessage == 0)
             throw EIdTLSError(HandshakeFailed(status));
@@ -361,8 +363,10 @@ private:
 
     // The system builds the chain to a trusted root and matches the name or the address; a
     // chain with any fault is refused even when the policy passes it (some systems let partial
-    // chains through).
-    void CheckCertificate() {
+    // chains through). Missing intermediate certificates may be fetched from the network within
+    // timeLeft ms only (the system's own limit is many seconds per address); with no time left,
+    // only what the system holds already counts.
+    void CheckCertificate(std::int32_t timeLeft) {
         const CERT_CONTEXT* received = nullptr;
         SECURITY_STATUS status =
             QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &received);
@@ -377,9 +381,14 @@ private:
         request.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
         request.RequestedUsage.Usage.cUsageIdentifier = 1;
         request.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+        DWORD flags = 0;
+        if (timeLeft == 0)
+            flags = CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL;
+        else if (timeLeft > 0)
+            request.dwUrlRetrievalTimeout = static_cast<DWORD>(timeLeft);
         const CERT_CHAIN_CONTEXT* built = nullptr;
         if (!CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate->hCertStore, &request,
-                                     0, nullptr, &built))
+                                     flags, nullptr, &built))
             throw EIdTLSError("The server's certificate could not be checked (" + Hex(GetLastError()) + ").");
         const std::unique_ptr<const CERT_CHAIN_CONTEXT, FreeChain> chain(built);
 

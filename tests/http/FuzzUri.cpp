@@ -1,5 +1,6 @@
-// Any text through the URI parser and the path merge: no crash, and the request target keeps
-// every byte of a relative reference.
+// Any text through the URI parser, the path merge and the reference resolution: no crash, the
+// request target keeps every byte of a relative reference, and a reference by absolute path never
+// leaves the base's host.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -40,5 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string merged = w20::TIdURI::MergePath(uri.Path(), relative);
     if (relative.empty() || relative.front() != '/')
         Require(merged.find("//") == std::string::npos);
+
+    const std::string resolved = uri.ResolveReference(relative);
+    // A host or port that holds "@" (from "a@@b") reads back as user info.
+    if (relative.starts_with('/') && !relative.starts_with("//") &&
+        relative.find('\\') == std::string::npos && (uri.Host() + uri.Port()).find('@') == std::string::npos)
+        Require(w20::TIdURI(resolved).Host() == uri.Host());
     return 0;
 }

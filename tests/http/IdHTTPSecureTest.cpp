@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "http/IdHTTP.h"
@@ -39,6 +40,10 @@ struct Client : TIdHTTP {
     }
 };
 
+std::string Moved(const std::string& location) {
+    return test::HttpResponse("HTTP/1.1 302 Found", {"Location: " + location, "Content-Length: 0"}, "");
+}
+
 const std::string Cut =
     "!EIdTLSError: The server cut the connection without the TLS close: the answer may be "
     "incomplete.";
@@ -49,6 +54,7 @@ TEST(IdHTTPSecure, HostilePeersEachEndInTheirOwnFailure) {
         std::string certificate;
         test::Script script;
         std::string outcome;  // a prefix is enough where the library's words follow
+        std::string host = "localhost";
     } rows[] = {
         {"good",
          "good",
@@ -67,6 +73,17 @@ TEST(IdHTTPSecure, HostilePeersEachEndInTheirOwnFailure) {
          "good",
          {test::StartTls(), test::WaitRequest(), test::Send("HTTP/1.1 200 OK\r\nContent-Le"), test::Close()},
          Cut},
+        // A Location by path, even one whose query holds "://", stays on the same secure origin.
+        {"redirect by path",
+         "good",
+         {test::StartTls(), test::WaitRequest(), test::Send(Moved("/n?s=1&back=https://other.example/")),
+          test::WaitRequest(), test::Send(HttpOk("moved on")), test::CloseTls()},
+         "moved on"},
+        {"redirect by relative path",
+         "good",
+         {test::StartTls(), test::WaitRequest(), test::Send(Moved("n?s=1")), test::WaitRequest(),
+          test::Send(HttpOk("moved on")), test::CloseTls()},
+         "moved on"},
         {"garbage after the handshake",
          "good",
          {test::StartTls(), test::WaitRequest(), test::SendRaw(std::string(64, 'x')),
@@ -93,6 +110,11 @@ TEST(IdHTTPSecure, HostilePeersEachEndInTheirOwnFailure) {
          "wrong-name",
          {test::StartTls()},
          "!EIdTLSError: The server's certificate does not match the host localhost."},
+        {"address not in the certificate",
+         "wrong-name",
+         {test::StartTls()},
+         "!EIdTLSError: The server's certificate does not match the host 127.0.0.1.",
+         "127.0.0.1"},
         {"self-signed",
          "self-signed",
          {test::StartTls()},
@@ -106,12 +128,56 @@ TEST(IdHTTPSecure, HostilePeersEachEndInTheirOwnFailure) {
         SCOPED_TRACE(row.name);
         test::ScriptedServer server({row.script}, test::WithTls(Pem(row.certificate), Key(row.certificate)));
         Client http;
-        const std::string outcome = GetOutcome(http, server.HttpsUrl("/q.php"));
+        const std::string outcome = GetOutcome(http, server.HttpsUrl("/q.php", row.host));
         EXPECT_EQ(outcome.substr(0, row.outcome.size()), row.outcome) << outcome;
         // A failed exchange leaves no connection to be used again.
         if (row.outcome.starts_with("!")) {
             EXPECT_FALSE(http.Connected());
         }
+    }
+}
+
+TEST(IdHTTPSecure, CredentialsGoOnlyToTheirOrigin) {
+    test::ScriptedServer plain({{test::WaitRequest(), test::Send(HttpOk("plain"))}});
+    const std::string challenge = test::HttpResponse(
+        "HTTP/1.1 401 Unauthorized", {"WWW-Authenticate: Basic realm=\"q\"", "Content-Length: 0"}, "");
+    // Credentials asked for, then another host at the same port (by a network-path reference, which
+    // keeps https), back to the origin, then plain http.
+    test::ScriptedServer secure(
+        {{test::StartTls(), test::WaitRequest(), test::Send(challenge), test::WaitRequest(),
+          test::Send(Moved("//127.0.0.1:$/b"))},
+         {test::StartTls(), test::WaitRequest(), test::Send(Moved("https://localhost:$/c"))},
+         {test::StartTls(), test::WaitRequest(), test::Send(Moved(plain.Url("/d")))}},
+        test::WithTls(Pem("good"), Key("good")));
+    Client http;
+    http.SetHTTPOptions({hoForceEncodeParams, hoInProcessAuth});
+    http.OnRedirect = [&secure](TIdCustomHTTP&, std::string& dest, int, bool&, TIdHTTPMethod&) {
+        dest = test::Fill(dest, "$", std::to_string(secure.Port()));
+    };
+    EXPECT_EQ(GetOutcome(http, test::Fill(secure.HttpsUrl("/a"), "https://", "https://u:pw@")), "plain");
+    const std::string credentials = "Authorization: Basic dTpwdw==";
+    for (const auto& [received, sent] : {std::pair{secure.Received(0), true},
+                                         {secure.Received(1), false},
+                                         {secure.Received(2), true},
+                                         {plain.Received(0), false}}) {
+        EXPECT_EQ(received.find(credentials) != std::string::npos, sent) << received;
+    }
+}
+
+// A reused connection closed after the request: sent again on a new one after the peer's TLS close
+// alone, never once a record of an answer has begun.
+TEST(IdHTTPSecure, ARequestIsNotSentAgainOnceATlsRecordOfTheAnswerHasBegun) {
+    for (const auto& [ending, outcome, connects] :
+         {std::tuple{test::SendRaw(std::string("\x17\x03\x03\x00\x40", 5) + "abc"), Cut, 1},
+          {test::CloseTls(), std::string("two"), 2}}) {
+        test::ScriptedServer server({{test::StartTls(), test::WaitRequest(), test::Send(HttpOk("one")),
+                                      test::WaitRequest(), ending, test::Close()},
+                                     {test::StartTls(), test::WaitRequest(), test::Send(HttpOk("two"))}},
+                                    test::WithTls(Pem("good"), Key("good")));
+        Client http;
+        EXPECT_EQ(GetOutcome(http, server.HttpsUrl("/1")), "one");
+        EXPECT_EQ(GetOutcome(http, server.HttpsUrl("/2")), outcome);
+        EXPECT_EQ(http.connects, connects);
     }
 }
 

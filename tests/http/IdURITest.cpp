@@ -110,6 +110,31 @@ TEST(TIdURI, BuildingWithoutProtocolOrHostFails) {
     }
 }
 
+TEST(TIdURI, ResolvesReferencesAgainstTheBase) {
+    const TIdURI base("https://u:p@h:8443/a/b/c.php?x=1#f");
+    const struct {
+        const char* reference;
+        const char* expected;
+    } cases[] = {
+        {"/next?back=https://other.example/", "https://h:8443/next?back=https://other.example/"},
+        {"d.php", "https://h:8443/a/b/d.php"},
+        {"../d", "https://h:8443/a/d"},
+        {"./d/./e/..", "https://h:8443/a/b/d/"},
+        {"?y=2", "https://h:8443/a/b/c.php?y=2"},
+        {"", "https://h:8443/a/b/c.php?x=1"},
+        {"//o.example/p", "https://o.example/p"},
+        {"http://o.example:81/p?q", "http://o.example:81/p?q"},
+        {"\\\\o\\p", "https://o/p"},
+        {"q.php:8/x", "q.php:8/x"},
+        {"1a:b", "https://h:8443/a/b/1a:b"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(base.ResolveReference(c.reference), c.expected) << c.reference;
+    TIdURI v6("http://x/");
+    v6.SetHost("::1");
+    EXPECT_EQ(v6.ResolveReference("/y"), "http://[::1]/y");
+}
+
 TEST(TIdURI, MergesRelativePaths) {
     const struct {
         const char* base;

@@ -69,7 +69,7 @@ public:
     ~Connection() { stack_->DestroySocket(socket_); }
 
     void Handshake() {
-        while (!engine_.Handshake()) {
+        while (!engine_.Handshake(TimeoutInfinite)) {
             Flush();
             if (!Receive())
                 throw std::runtime_error("closed during the handshake");

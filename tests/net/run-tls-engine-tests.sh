@@ -25,6 +25,8 @@ servers=
 start() {
   local name=$1 certificate=$2 port=
   shift 2
+  # Made here, so that the wait below never looks before the server's shell has made it.
+  : >"$work/$name.log"
   openssl s_server -accept 127.0.0.1:0 -cert "$work/$certificate.pem" -key "$work/$certificate.key" "$@" \
     </dev/null >"$work/$name.log" 2>&1 &
   pids+=($!)

@@ -281,7 +281,8 @@ private slots:
     }
 
     // The service at an https address, or behind an http address that redirects there: a whole
-    // cycle over TLS, also through a proxy that https_proxy names when the window opens. A
+    // cycle over TLS, also through a proxy that https_proxy names when the window opens. The
+    // service sends each request on by path ("Location: /q.php?s=1&..."), which stays on TLS. A
     // certificate the tool cannot trust, or a proxy that refuses, shows its message and writes
     // nothing.
     void aCycleOverTls_data() {
@@ -317,8 +318,15 @@ private slots:
         QFETCH(QString, proxy);
         const std::string certificates = TrustedTestCertificates() + "/" + certificate.toStdString();
         TempDir documents;
-        const std::string bars = "location = /q.php { default_type text/plain; return 200 $bars; }\n";
+        const std::string log = documents.File("access.log");
+        const std::string bars = "absolute_redirect off;\naccess_log " + log +
+                                 " scheme;\n"
+                                 "location = /q.php {\n"
+                                 "  if ($arg_s = \"\") { return 302 /q.php?s=1&$args; }\n"
+                                 "  default_type text/plain; return 200 $bars;\n"
+                                 "}\n";
         const std::string map =
+            "log_format scheme '$scheme $arg_s';\n"
             "map $arg_nazwa_instrumentu $bars {\n"
             "  WIG20 \"WIG20,5,$arg_data_notowania,093000,1.00,2.00,0.50,1.50,10\r\n\";\n"
             "  default \"FW20Z2,5,$arg_data_notowania,093000,3.00,4.00,2.50,3.50,20\r\n\";\n"
@@ -348,6 +356,7 @@ private slots:
             QCOMPARE(started.File("vor5.txt"), "W20[VOR],5," + date + ",093000,1.00,2.00,0.50,1.50,10\r\n" +
                                                    "FW20[VOR],5," + date +
                                                    ",093000,3.00,4.00,2.50,3.50,20\r\n");
+            QTRY_COMPARE(ReadFileBytes(log), std::string("https -\nhttps 1\nhttps -\nhttps 1\n"));
         } else {
             QCOMPARE(started.desktop.boxes.size(), std::size_t{1});
             QCOMPARE(started.desktop.boxes[0].message, message.toStdString());

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -43,15 +44,20 @@ std::string LastLine(const std::string& file) {
 
 // The demo quote service runs beside the test, plain and behind nginx over TLS with a certificate
 // from a test authority, and the Linux build has written the export files of the same cycles for
-// the same date into the reference folder (run-window-tests.sh). The scheme changes no byte.
+// the same date into the reference folder (run-window-tests.sh). The scheme changes no byte, and
+// neither does a service that sends each request on by path ("Location: /...?s=1&...").
 struct Service {
     const char* name;
-    const char* address;    // the variable holding its address
-    const char* authority;  // the variable naming the authority to trust, or none
+    const char* scheme;
+    const char* address;        // the variable holding its address
+    const char* authority;      // the variable naming the authority to trust, or none
+    const char* log = nullptr;  // the variable naming its log of "<scheme> <s>" lines, or none
 };
 const Service services[] = {
-    {"http", "W20_DEMO_SERVICE", nullptr},
-    {"https", "W20_DEMO_SERVICE_TLS", "W20_TEST_AUTHORITY"},
+    {"http", "http", "W20_DEMO_SERVICE", nullptr},
+    {"https", "https", "W20_DEMO_SERVICE_TLS", "W20_TEST_AUTHORITY"},
+    {"https_redirecting_by_path", "https", "W20_DEMO_SERVICE_TLS_REDIRECTING", "W20_TEST_AUTHORITY",
+     "W20_DEMO_SERVICE_TLS_LOG"},
 };
 
 class DemoCycleOver : public ::testing::TestWithParam<Service> {};
@@ -60,7 +66,7 @@ TEST_P(DemoCycleOver, TheWindowWritesTheFilesOfTheLinuxBuild) {
     const std::string service = Environment(GetParam().address);
     const std::string reference = Environment("W20_REFERENCE_FILES");
     ASSERT_FALSE(service.empty() || reference.empty()) << "run through tests/app/win32/run-window-tests.sh";
-    ASSERT_EQ(service.rfind(std::string(GetParam().name) + "://", 0), 0u) << service;
+    ASSERT_EQ(service.rfind(std::string(GetParam().scheme) + "://", 0), 0u) << service;
     // Trusted for this test only, in the current user's store of the tests' prefix.
     std::optional<test::TrustedAuthority> authority;
     if (GetParam().authority != nullptr)
@@ -97,6 +103,13 @@ TEST_P(DemoCycleOver, TheWindowWritesTheFilesOfTheLinuxBuild) {
     // Label3 holds the whole last future line of the Omega export.
     EXPECT_EQ(started.caption(idLabel3),
               "FW20[VOR],30," + LastLine(test::ReadFileBytes(reference + "\\fw20vor30.txt")));
+    // Each of the two requests of a cycle went over TLS, and so did the one it was sent on to.
+    if (GetParam().log != nullptr) {
+        std::string expected;
+        for (std::size_t i = 0; i < 2 * std::size(test::DemoCycles); ++i)
+            expected += "https -\nhttps 1\n";
+        EXPECT_EQ(test::ReadFileBytes(Environment(GetParam().log)), expected);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Services, DemoCycleOver, ::testing::ValuesIn(services),

@@ -90,6 +90,7 @@ pid $site/nginx.pid;
 events {}
 http {
     access_log off;
+    log_format scheme '\$scheme \$arg_s';
     client_body_temp_path $site/client_body;
     proxy_temp_path $site/proxy;
     fastcgi_temp_path $site/fastcgi;
@@ -100,6 +101,14 @@ http {
         ssl_certificate $work/good.pem;
         ssl_certificate_key $work/good.key;
         location / { proxy_pass http://$address; }
+        # The same service, sending each request on by path first: "Location: /...?s=1&...".
+        location = /redirecting/quotes.php {
+            absolute_redirect off;
+            access_log $site/redirecting.log scheme;
+            if (\$arg_s = "") { return 302 /redirecting/quotes.php?s=1&\$args; }
+            rewrite ^ /quotes.php break;
+            proxy_pass http://$address;
+        }
     }
 }
 EOF
@@ -135,6 +144,8 @@ mkdir "$work/linux"
 # Wine reaches the Linux file system through drive Z:.
 export W20_DEMO_SERVICE=$url
 export W20_DEMO_SERVICE_TLS="https://localhost:$port/quotes.php"
+export W20_DEMO_SERVICE_TLS_REDIRECTING="https://localhost:$port/redirecting/quotes.php"
+export W20_DEMO_SERVICE_TLS_LOG="Z:${site//\//\\}\\redirecting.log"
 export W20_TEST_AUTHORITY="Z:${work//\//\\}\\authority.pem"
 export W20_REFERENCE_FILES="Z:${work//\//\\}\\linux"
 export W20_TEST_PROXY="127.0.0.1:$proxy_port"
