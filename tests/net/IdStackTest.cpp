@@ -30,13 +30,19 @@ struct FakeState {
     int startupResult = 0;
     int lookups = 0;
     std::string lookedUp;
-    std::vector<TIdIPv4Bytes> answer;
+    std::vector<TIdIPAddress> answer;
     std::int32_t lookupError = 0;
     int interruptsLeft = 0;
     std::vector<std::int32_t> pollTimeouts;
-    TIdIPv4Bytes reversed = {};
+    TIdIPAddress reversed = {};
 };
 FakeState fake;
+
+TIdIPAddress Address(const std::string& text) {
+    TIdIPAddress address;
+    EXPECT_TRUE(ParseIPAddressText(text, address)) << text;
+    return address;
+}
 
 SocketFunctions FakeFunctions() {
     fake = FakeState();
@@ -47,7 +53,7 @@ SocketFunctions FakeFunctions() {
         return fake.startupResult;
     };
     functions.ResolveName = [](const std::string& name,
-                               std::vector<TIdIPv4Bytes>& addresses) -> std::int32_t {
+                               std::vector<TIdIPAddress>& addresses) -> std::int32_t {
         ++fake.lookups;
         fake.lookedUp = name;
         addresses = fake.answer;
@@ -56,7 +62,7 @@ SocketFunctions FakeFunctions() {
         PlatformSocketFunctions().SetLastError(fake.lookupError);
         return -1;
     };
-    functions.ResolveAddress = [](const TIdIPv4Bytes& address, std::string& name) -> std::int32_t {
+    functions.ResolveAddress = [](const TIdIPAddress& address, std::string& name) -> std::int32_t {
         fake.reversed = address;
         name = "quotes.example";
         if (fake.lookupError == 0)
@@ -157,7 +163,7 @@ TEST(SharedStack, ComponentsOnManyThreads) {
 TEST(LookupHost, AddressTextsAndLocalhostNeedNoLookup) {
     SocketLibrary library(FakeFunctions());
     TIdStackPosix stack(library);
-    fake.answer = {{10, 1, 2, 3}, {10, 9, 9, 9}};
+    fake.answer = {Address("10.1.2.3"), Address("10.9.9.9")};
     const struct {
         std::string host;
         std::string result;
@@ -169,7 +175,8 @@ TEST(LookupHost, AddressTextsAndLocalhostNeedNoLookup) {
         {" 127.0.0.1", " 127.0.0.1", 0},   {"10", "10", 0},
         {"localhost.", "10.1.2.3", 1},  // not "LOCALHOST", not an address: looked up, first address
         {"quotes.example", "10.1.2.3", 1}, {" localhost", "10.1.2.3", 1},  // no trimming
-        {"1.2.3.4 ", "10.1.2.3", 1},
+        {"1.2.3.4 ", "10.1.2.3", 1},       {"::1", "::1", 0},
+        {"[::1]", "10.1.2.3", 1},  // brackets belong to URLs, not to address texts
     };
     for (const auto& c : cases) {
         fake.lookups = 0;
@@ -228,7 +235,9 @@ TEST(AddressToHostName, ReadsTheAddressLikeAConnect) {
     SocketLibrary library(FakeFunctions());
     TIdStackPosix stack(library);
     EXPECT_EQ(stack.AddressToHostName("10.1"), "quotes.example");
-    EXPECT_EQ(fake.reversed, (TIdIPv4Bytes{10, 0, 0, 1}));
+    EXPECT_EQ(fake.reversed, Address("10.0.0.1"));
+    EXPECT_EQ(stack.AddressToHostName("2001:db8::1"), "quotes.example");
+    EXPECT_EQ(fake.reversed, Address("2001:db8::1"));
     EXPECT_THROW(stack.AddressToHostName("not.an.address"), EIdInvalidIPAddress);
     fake.lookupError = 11001;
     EXPECT_THROW(stack.AddressToHostName("10.0.0.1"), EIdSocketError);
@@ -237,10 +246,10 @@ TEST(AddressToHostName, ReadsTheAddressLikeAConnect) {
 TEST(LocalAddresses, EveryAddressOfTheHostName) {
     SocketLibrary library(FakeFunctions());
     TIdStackPosix stack(library);
-    fake.answer = {{192, 168, 1, 5}, {10, 0, 0, 7}};
-    EXPECT_EQ(stack.LocalAddresses(), (std::vector<std::string>{"192.168.1.5", "10.0.0.7"}));
+    fake.answer = {Address("192.168.1.5"), Address("fd00:0::7"), Address("10.0.0.7")};
+    EXPECT_EQ(stack.LocalAddresses(), (std::vector<std::string>{"192.168.1.5", "fd00::7", "10.0.0.7"}));
     EXPECT_EQ(fake.lookedUp, stack.LocalHostName());
-    fake.answer = {{10, 0, 0, 8}};
+    fake.answer = {Address("10.0.0.8")};
     EXPECT_EQ(stack.FirstLocalAddress(), "10.0.0.8");  // looked up again
     fake.lookupError = 11001;
     EXPECT_THROW(stack.LocalAddresses(), EIdSocketError);
