@@ -7,6 +7,11 @@
 
 namespace w20 {
 
+std::string HostPort(const std::string& host, const std::string& port) {
+    const std::string written = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    return port.empty() ? written : written + ":" + port;
+}
+
 TIdURI::TIdURI(const std::string& uri) {
     if (!uri.empty())
         ParseURI(uri);
@@ -45,7 +50,15 @@ void TIdURI::ParseURI(const std::string& uri) {
             username_ = Fetch(userInfo, ":");
             password_ = username_.empty() ? std::string() : userInfo;
         }
-        host_ = Fetch(authority, ":");
+        if (!authority.empty() && authority.front() == '[' && authority.find(']') != std::string::npos) {
+            const std::size_t close = authority.find(']');
+            host_ = authority.substr(1, close - 1);
+            authority.erase(0, close + 1);
+            if (!authority.empty() && authority.front() == ':')
+                authority.erase(0, 1);
+        } else {
+            host_ = Fetch(authority, ":");
+        }
         port_ = authority;
         ParsePathPart(std::move(work), true);
     } else {
@@ -90,9 +103,7 @@ std::string TIdURI::BuildURI(bool withUserInfo, bool withBookmark) const {
     }
     if (host_.empty())
         throw EIdURIException("Host field is empty");
-    result += host_;
-    if (!port_.empty())
-        result += ":" + port_;
+    result += HostPort(host_, port_);
     result += path_ + document_ + params_;
     if (withBookmark && !bookmark_.empty())
         result += "#" + bookmark_;
