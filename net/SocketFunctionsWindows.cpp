@@ -2,6 +2,7 @@
 
 #include "base/Format.h"
 #include "base/Strings.h"
+#include "net/IdHostLookup.h"
 #include "net/SocketErrorMap.h"
 #include "net/SocketFunctions.h"
 #include "net/WinsockBinding.h"
@@ -60,7 +61,8 @@ std::string CallTitle(const char* name) {
 // Unloads the library at program end, after the socket layer's clean-up: this object is made
 // before any socket layer object, so it goes after them.
 struct LibraryRelease {
-    ~LibraryRelease() { UnloadSocketLibrary(); }
+    // A lookup still resolving keeps the library loaded; the process's end reclaims it.
+    ~LibraryRelease() { TIdHostLookup::UnlessResolving(UnloadSocketLibrary); }
 } libraryRelease;
 
 }  // namespace

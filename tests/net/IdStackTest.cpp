@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <optional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,7 @@ struct FakeState {
     int interruptsLeft = 0;
     std::vector<std::int32_t> pollTimeouts;
     TIdIPAddress reversed = {};
+    int cleanups = 0;
 };
 FakeState fake;
 
@@ -117,6 +119,43 @@ TEST(SharedStack, FirstComponentCreatesLastFrees) {
     EXPECT_NE(SharedStack(), nullptr);
     EXPECT_EQ(fake.startups, 1);
     EXPECT_TRUE(library.Started());
+}
+
+// A lookup thread may still be inside the resolver when the program ends and its socket library
+// is shut down: the shut-down is skipped then.
+std::atomic<bool> lookupHeld = false;
+
+TEST(SharedStack, LibraryNotShutDownUnderARunningLookup) {
+    SocketFunctions functions = FakeFunctions();
+    functions.ResolveName = [](const std::string&, std::vector<TIdIPAddress>& addresses) -> std::int32_t {
+        while (lookupHeld)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        addresses = {TIdIPAddress::V4({10, 0, 0, 1})};
+        return 0;
+    };
+    functions.Cleanup = [] {
+        ++fake.cleanups;
+        return 0;
+    };
+    lookupHeld = true;
+    std::optional<TIdHostLookup> lookup;
+    {
+        SocketLibrary library(functions);
+        TIdStackPosix stack(library);
+        lookup.emplace(stack.StartHostLookup("quotes.example"));
+    }
+    EXPECT_EQ(fake.cleanups, 0);
+    lookupHeld = false;
+    ASSERT_TRUE(lookup->WaitFinished(std::chrono::seconds(5)));
+    EXPECT_EQ(lookup->Addresses(), std::vector<std::string>{"10.0.0.1"});
+    // Lookups of earlier tests may still be finishing in this process.
+    for (int i = 0; i < 100 && !TIdHostLookup::UnlessResolving([] {}); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    {
+        SocketLibrary library(functions);
+        library.Start();
+    }
+    EXPECT_EQ(fake.cleanups, 1);
 }
 
 TEST(SharedStack, FailedStartupRaisesAndIsTriedAgain) {
