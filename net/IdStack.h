@@ -69,7 +69,8 @@ public:
     virtual std::int32_t ConnectSocket(TSocket socket, std::int32_t family, const std::string& ip,
                                        std::int32_t port) = 0;
 
-    // Names and services; these raise.
+    // Names and services; these raise. HostNameToAddress gives the name's first IPv4 address, its
+    // first IPv6 address when it has none.
     virtual std::string HostNameToAddress(const std::string& name) = 0;
     virtual std::string LocalHostName() = 0;
     virtual std::string AddressToHostName(const std::string& address) = 0;

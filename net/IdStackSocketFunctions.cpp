@@ -1,5 +1,6 @@
 #include "net/IdStackSocketFunctions.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "base/Convert.h"
@@ -81,7 +82,10 @@ std::string TIdStackSocketFunctions::HostNameToAddress(const std::string& name) 
     std::vector<TIdIPAddress> addresses;
     if (functions_.ResolveName(name, addresses) != 0 || addresses.empty())
         CheckSocketResult(-1);
-    return AddressToText(addresses.front());
+    // A caller of this one address reads IPv4: an IPv6 address only when the name has no other.
+    const auto ipv4 = std::find_if(addresses.begin(), addresses.end(),
+                                   [](const TIdIPAddress& address) { return !address.ipv6; });
+    return AddressToText(ipv4 != addresses.end() ? *ipv4 : addresses.front());
 }
 
 TIdHostLookup TIdStackSocketFunctions::StartHostLookup(const std::string& name) {

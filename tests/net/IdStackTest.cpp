@@ -202,7 +202,7 @@ TEST(SharedStack, ComponentsOnManyThreads) {
 TEST(LookupHost, AddressTextsAndLocalhostNeedNoLookup) {
     SocketLibrary library(FakeFunctions());
     TIdStackPosix stack(library);
-    fake.answer = {Address("10.1.2.3"), Address("10.9.9.9")};
+    fake.answer = {Address("2001:db8::5"), Address("10.1.2.3"), Address("10.9.9.9")};
     const struct {
         std::string host;
         std::string result;
@@ -212,7 +212,7 @@ TEST(LookupHost, AddressTextsAndLocalhostNeedNoLookup) {
         {"LOCALHOST", "127.0.0.1", 0},     {"127.0.0.1", "127.0.0.1", 0},
         {"0x7f.1", "0x7f.1", 0},  // returned as written; the connect reads it again
         {" 127.0.0.1", " 127.0.0.1", 0},   {"10", "10", 0},
-        {"localhost.", "10.1.2.3", 1},  // not "LOCALHOST", not an address: looked up, first address
+        {"localhost.", "10.1.2.3", 1},  // not "LOCALHOST", not an address: looked up, first IPv4 address
         {"quotes.example", "10.1.2.3", 1}, {" localhost", "10.1.2.3", 1},  // no trimming
         {"1.2.3.4 ", "10.1.2.3", 1},       {"::1", "::1", 0},
         {"[::1]", "10.1.2.3", 1},  // brackets belong to URLs, not to address texts

@@ -56,6 +56,9 @@ void StopSignal::Raise() {
 TestSocket ListenOnLoopback(std::uint16_t& port, int backlog, bool ipv6) {
     const int listener = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     Check(listener >= 0, "socket");
+    // A port asked for may still be held by closed connections waiting out their time.
+    const int on = 1;
+    Check(port == 0 || setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0, "reuse");
     sockaddr_in6 address6{};
     address6.sin6_family = AF_INET6;
     address6.sin6_port = htons(port);
