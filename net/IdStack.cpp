@@ -180,6 +180,10 @@ std::optional<std::string> TIdStack::LiteralAddress(const std::string& host) {
         return "127.0.0.1";
     if (IsAddressText(host))
         return host;
+    // No name holds a colon: an IPv6 text with a zone ("fe80::1%eth0") or a typing error, which
+    // the name service must not be asked about.
+    if (host.find(':') != std::string::npos)
+        throw EIdInvalidIPAddress(host);
     return std::nullopt;
 }
 

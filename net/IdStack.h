@@ -136,7 +136,8 @@ public:
     // A new socket of the family; raises EIdInvalidSocket when none can be made.
     TSocket CreateInetSocket(std::int32_t type, std::int32_t protocol, std::int32_t family = IdFamilyInet);
     // "LOCALHOST" in any letter case gives "127.0.0.1" without lookup; an address text comes back
-    // unchanged; anything else is looked up, anew on every call.
+    // unchanged; any other text with a colon raises EIdInvalidIPAddress; anything else is looked
+    // up, anew on every call.
     std::string LookupHost(const std::string& host);
     // LookupHost for a caller that waits in steps: the same rules, with every address of a name.
     TIdHostLookup LookupHostAddresses(const std::string& host);

@@ -215,7 +215,6 @@ TEST(LookupHost, AddressTextsAndLocalhostNeedNoLookup) {
         {"localhost.", "10.1.2.3", 1},  // not "LOCALHOST", not an address: looked up, first IPv4 address
         {"quotes.example", "10.1.2.3", 1}, {" localhost", "10.1.2.3", 1},  // no trimming
         {"1.2.3.4 ", "10.1.2.3", 1},       {"::1", "::1", 0},
-        {"[::1]", "10.1.2.3", 1},  // brackets belong to URLs, not to address texts
     };
     for (const auto& c : cases) {
         fake.lookups = 0;
@@ -225,6 +224,11 @@ TEST(LookupHost, AddressTextsAndLocalhostNeedNoLookup) {
             EXPECT_EQ(fake.lookedUp, c.host);
         }
     }
+    // A zone or brackets are no part of an address text, and no name holds a colon.
+    fake.lookups = 0;
+    for (const std::string host : {"fe80::1%eth0", "[::1]"})
+        EXPECT_THROW(stack.LookupHostAddresses(host), EIdInvalidIPAddress) << host;
+    EXPECT_EQ(fake.lookups, 0);
     // Nothing is cached.
     fake.lookups = 0;
     stack.LookupHost("quotes.example");
