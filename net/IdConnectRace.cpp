@@ -7,8 +7,11 @@
 
 namespace w20 {
 
-TIdConnectRace::TIdConnectRace(const std::vector<std::string>& addresses, Prepare prepare)
-    : addresses_(Ordered(addresses)), prepare_(std::move(prepare)), nextStart_(TIdClock::now()) {}
+TIdConnectRace::TIdConnectRace(const std::vector<std::string>& addresses, Prepare prepare, bool oneAtATime)
+    : addresses_(Ordered(addresses)),
+      prepare_(std::move(prepare)),
+      nextStart_(TIdClock::now()),
+      oneAtATime_(oneAtATime) {}
 
 std::int32_t TIdConnectRace::FamilyOf(const std::string& address) {
     return address.find(':') != std::string::npos ? IdFamilyInet6 : IdFamilyInet;
@@ -75,8 +78,8 @@ bool TIdConnectRace::Step(std::int32_t step) {
     if (abandoned_)
         throw EIdConnClosedGracefully();
     // A wait takes at most one set of sockets.
-    while (next_ < addresses_.size() && running_.size() < TIdSocketList::Capacity &&
-           (running_.empty() || TIdClock::now() >= nextStart_)) {
+    const bool another = !oneAtATime_ && running_.size() < TIdSocketList::Capacity;
+    while (next_ < addresses_.size() && (running_.empty() || (another && TIdClock::now() >= nextStart_))) {
         StartNext();
         if (winner_)
             return true;
@@ -86,7 +89,7 @@ bool TIdConnectRace::Step(std::int32_t step) {
 
     TIdStack& stack = RequireSharedStack();
     std::int64_t limit = step;
-    if (next_ < addresses_.size() && running_.size() < TIdSocketList::Capacity)
+    if (next_ < addresses_.size() && another)
         limit = std::min(limit, MillisecondsUntil(nextStart_));
     // A connect that succeeds makes its socket writable; one that fails does too on POSIX, and
     // shows in the exception set on Windows.

@@ -25,7 +25,9 @@ public:
     // the race then connects it without waiting.
     using Prepare = std::function<void(TIdSocketHandle& handle, const std::string& address)>;
 
-    TIdConnectRace(const std::vector<std::string>& addresses, Prepare prepare);
+    // One at a time: each next attempt only after the one before has failed, for sockets that
+    // all bind the same local port.
+    TIdConnectRace(const std::vector<std::string>& addresses, Prepare prepare, bool oneAtATime = false);
 
     // The addresses in the order of the attempts.
     static std::vector<std::string> Ordered(const std::vector<std::string>& addresses);
@@ -56,6 +58,7 @@ private:
     std::vector<std::unique_ptr<TIdSocketHandle>> running_;
     std::unique_ptr<TIdSocketHandle> winner_;
     std::int32_t lastFailure_ = 0;
+    bool oneAtATime_;
     bool abandoned_ = false;
 };
 

@@ -36,9 +36,22 @@ void TIdIOHandlerSocket::ConnectClient(const std::string& host, std::int32_t por
     const bool limited = timeout != TimeoutDefault && timeout != 0;
     const TIdSteppedWait wait(limited ? timeout : TimeoutInfinite, IdleStep);
     try {
-        race_.emplace(Resolve(host, wait), [&](TIdSocketHandle& handle, const std::string& address) {
-            PrepareAttempt(handle, address, port, boundIP, boundPort, boundPortMin, boundPortMax);
-        });
+        std::vector<std::string> addresses = Resolve(host, wait);
+        // A local address binds sockets of its own family only.
+        if (!boundIP.empty()) {
+            std::erase_if(addresses, [&boundIP](const std::string& address) {
+                return TIdConnectRace::FamilyOf(address) != TIdConnectRace::FamilyOf(boundIP);
+            });
+            if (addresses.empty())
+                throw EIdConnectException("No address of " + host + " is of the family of " + boundIP + ".");
+        }
+        // Sockets bound to one local port cannot try two addresses at once.
+        race_.emplace(
+            addresses,
+            [&](TIdSocketHandle& handle, const std::string& address) {
+                PrepareAttempt(handle, address, port, boundIP, boundPort, boundPortMin, boundPortMax);
+            },
+            boundPort != 0);
         if (!WaitStepped(wait, [this](std::int32_t step) { return race_->Step(step); }))
             throw EIdConnectTimeout();
         TIdSocketHandle* winner = race_->Winner();

@@ -349,6 +349,15 @@ TEST(TCPClient, EveryAddressOfTheNameRaced) {
             EXPECT_EQ(client.events, events);
         }
     }
+    // A local address binds sockets of its own family only: the IPv6 address is left out.
+    answer = {"::1", "127.0.0.1"};
+    test::ScriptedServer server({{test::Send("hi\n"), test::Silent(Millis(3000))}});
+    Client bound(server.Port(), "quotes.example");
+    bound.SetBoundIP("127.0.0.1");
+    bound.Connect(2000);
+    EXPECT_EQ(bound.events,
+              (std::vector<std::string>{"Resolving hostname quotes.example.", "Connecting to 127.0.0.1.",
+                                        "Connected.", "connected"}));
     // When every address refuses, the last refusal is the news.
     answer = {"127.0.0.2", "::1"};
     Client refused(static_cast<std::uint16_t>(test::UnusedPort()), "quotes.example");
