@@ -98,13 +98,6 @@ void StopSignal::Raise() {
 }
 
 TestSocket ListenOnLoopback(std::uint16_t& port, int backlog, bool ipv6) {
-    if (!ipv6 && port == 0) {
-        sockaddr_in address{};
-        const TestSocket listener = NewLoopbackListener(address, backlog);
-        MakeNonBlocking(Native(listener));
-        port = Swapped(address.sin_port);
-        return listener;
-    }
     SocketLibrary::Process().Start();
     const SOCKET listener =
         Ws<epsocket, decltype(&::socket)>()(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
