@@ -1,6 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -41,14 +42,35 @@ private:
     SocketLibrary library_;
 };
 
-void Connect(benchmark::State& state, const std::vector<std::string>& addresses, bool firstDead) {
+// A server on ::1, at the port of a full listener on 127.0.0.1 when `firstDead`: that port may
+// still be held on ::1 by connections of an earlier run waiting out their time, so another is
+// tried then.
+struct Peers {
     std::unique_ptr<test::FullBacklogListener> dead;
-    if (firstDead)
-        dead = std::make_unique<test::FullBacklogListener>();
-    test::ScriptedServerOptions options;
-    options.ipv6 = true;
-    options.port = dead ? dead->Port() : 0;
-    test::ScriptedServer server({{test::Send("hi\n"), test::Silent(test::Millis(3000))}}, options);
+    std::unique_ptr<test::ScriptedServer> server;
+
+    explicit Peers(bool firstDead) {
+        for (int attempt = 0; !server; ++attempt) {
+            if (firstDead)
+                dead = std::make_unique<test::FullBacklogListener>();
+            test::ScriptedServerOptions options;
+            options.ipv6 = true;
+            options.port = dead ? dead->Port() : 0;
+            try {
+                server = std::make_unique<test::ScriptedServer>(
+                    std::vector<test::Script>{{test::Send("hi\n"), test::Silent(test::Millis(3000))}},
+                    options);
+            } catch (const std::runtime_error&) {
+                if (attempt == 20)
+                    throw;
+            }
+        }
+    }
+};
+
+void Connect(benchmark::State& state, const std::vector<std::string>& addresses, bool firstDead) {
+    const Peers peers(firstDead);
+    test::ScriptedServer& server = *peers.server;
     const FakeNames names(addresses);
     for (auto _ : state) {
         TIdTCPClient client;
