@@ -101,7 +101,7 @@ bool TIdNetscapeCookie::HasFlag(const Attributes& attributes, std::string_view n
 }
 
 bool TIdNetscapeCookie::IsValidForHost(const std::string& host) const {
-    if (IsDottedQuad(host))
+    if (IsIPHostText(host))
         return domain_ == host;
     // A cookie for a public suffix (".com", ".com.pl", "co.uk") would reach every site under
     // it; only a host that has such a name itself may set one for its own name.

@@ -22,7 +22,7 @@ bool DomainMatches(std::string_view host, std::string_view domain) {
         return false;
     if (SameText(host, domain))
         return true;
-    return host.size() > domain.size() && !IsDottedQuad(host) &&
+    return host.size() > domain.size() && !IsIPHostText(host) &&
            host[host.size() - domain.size() - 1] == '.' &&
            SameText(host.substr(host.size() - domain.size()), domain);
 }
@@ -38,7 +38,7 @@ std::vector<int> DomainsForHost(const TIdCookieDomains& domains, std::string_vie
             if (index >= 0 && DomainMatches(host, domain))
                 found.push_back(index);
         }
-        if (IsDottedQuad(host) || host.find('.', start) == std::string_view::npos)
+        if (IsIPHostText(host) || host.find('.', start) == std::string_view::npos)
             break;
     }
     std::sort(found.begin(), found.end());

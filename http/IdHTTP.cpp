@@ -234,7 +234,7 @@ void TIdCustomHTTP::PrepareTarget() {
     request_.SetContentLength(withBody ? static_cast<std::int64_t>(request_.Source()->Size()) : -1);
     // The scheme's own port goes without saying.
     const std::string defaultPort = SameText(uri_.Protocol(), "https") ? "443" : "80";
-    request_.SetHost(uri_.Host() + (uri_.Port() == defaultPort ? std::string() : ":" + uri_.Port()));
+    request_.SetHost(HostPort(uri_.Host(), uri_.Port() == defaultPort ? std::string() : uri_.Port()));
 
     // A URL from a file or a Location header may hold a bare CR or LF; sent, it would split the
     // request on the wire. Refused here, before a connection is even chosen.
@@ -319,8 +319,8 @@ bool TIdCustomHTTP::ConnectWhenNeeded() {
 }
 
 void TIdCustomHTTP::OpenTunnel(TIdClock::time_point started) {
-    const std::string proxy = route_.host + ":" + IntToStr(route_.port);
-    const std::string authority = route_.tunnelHost + ":" + IntToStr(route_.tunnelPort);
+    const std::string proxy = HostPort(route_.host, IntToStr(route_.port));
+    const std::string authority = HostPort(route_.tunnelHost, IntToStr(route_.tunnelPort));
     try {
         for (int attempt = 0;; ++attempt) {
             exchangeOpen_ = true;
@@ -430,7 +430,7 @@ void TIdCustomHTTP::SendRequest() {
     // server's.
     const std::string target = request_.URL();
     if (route_.type == ctProxy)
-        request_.SetURL("http://" + uri_.Host() + ":" + uri_.Port() + target);
+        request_.SetURL("http://" + HostPort(uri_.Host(), uri_.Port()) + target);
     try {
         request_.SendRequest();
     } catch (...) {

@@ -57,6 +57,11 @@ std::string RemoveDotSegments(std::string_view path) {
 
 }  // namespace
 
+std::string HostPort(const std::string& host, const std::string& port) {
+    const std::string written = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    return port.empty() ? written : written + ":" + port;
+}
+
 TIdURI::TIdURI(const std::string& uri) {
     if (!uri.empty())
         ParseURI(uri);
@@ -95,7 +100,15 @@ void TIdURI::ParseURI(const std::string& uri) {
             username_ = Fetch(userInfo, ":");
             password_ = username_.empty() ? std::string() : userInfo;
         }
-        host_ = Fetch(authority, ":");
+        if (!authority.empty() && authority.front() == '[' && authority.find(']') != std::string::npos) {
+            const std::size_t close = authority.find(']');
+            host_ = authority.substr(1, close - 1);
+            authority.erase(0, close + 1);
+            if (!authority.empty() && authority.front() == ':')
+                authority.erase(0, 1);
+        } else {
+            host_ = Fetch(authority, ":");
+        }
         port_ = authority;
         ParsePathPart(std::move(work), true);
     } else {
@@ -140,9 +153,7 @@ std::string TIdURI::BuildURI(bool withUserInfo, bool withBookmark) const {
     }
     if (host_.empty())
         throw EIdURIException("Host field is empty");
-    result += host_;
-    if (!port_.empty())
-        result += ":" + port_;
+    result += HostPort(host_, port_);
     result += path_ + document_ + params_;
     if (withBookmark && !bookmark_.empty())
         result += "#" + bookmark_;
@@ -160,9 +171,7 @@ std::string TIdURI::ResolveReference(const std::string& reference) const {
         work.erase(0, schemeLength + 1);
     }
     // An IPv6 address goes in brackets, so that its colons are not taken for the port's.
-    const bool bare = host_.find(':') != std::string::npos && !host_.starts_with('[');
-    std::string authority =
-        (bare ? "[" + host_ + "]" : host_) + (port_.empty() ? std::string() : ":" + port_);
+    std::string authority = HostPort(host_, port_);
     const bool ownAuthority = work.starts_with("//");
     if (ownAuthority) {
         const std::size_t end = std::min(work.find_first_of("/?", 2), work.size());

@@ -13,6 +13,10 @@ public:
     using EIdException::EIdException;
 };
 
+// "host:port", the host alone for an empty port; a host with a colon (an IPv6 address) goes in
+// brackets so that its colons are not read as the port's.
+std::string HostPort(const std::string& host, const std::string& port);
+
 // A URL split into text components. Nothing is escaped or unescaped: the request target
 // Path + Document + Params goes onto the wire exactly as written.
 class TIdURI {
@@ -20,9 +24,10 @@ public:
     TIdURI() = default;
     explicit TIdURI(const std::string& uri);
 
-    // Never fails: any text yields components, possibly empty ones.
+    // Never fails: any text yields components, possibly empty ones. A host in brackets
+    // ("[::1]") is an IPv6 address: Host gives it without them.
     void ParseURI(const std::string& uri);
-    // Raises EIdURIException when Protocol or Host is empty.
+    // Raises EIdURIException when Protocol or Host is empty. An IPv6 host is written in brackets.
     std::string BuildURI(bool withUserInfo, bool withBookmark) const;
 
     // The absolute URL a reference (a link, a Location) names when read against this URI as its

@@ -32,10 +32,22 @@ std::string HostKey(std::string_view host) {
     return LowerCase(host);
 }
 
-// "host[:port]" into the proxy; a port that is not a number from 1 to 65535 raises.
+// An IPv6 address in brackets without them; any other text as it is.
+std::string_view Unbracketed(std::string_view host) {
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        return host.substr(1, host.size() - 2);
+    return host;
+}
+
+// "host[:port]" into the proxy, an IPv6 host in brackets; a port that is not a number from 1 to
+// 65535 raises.
 void SplitHostPort(std::string_view text, std::int32_t defaultPort, TIdProxy& proxy) {
-    const std::size_t colon = text.rfind(':');
-    proxy.host = std::string(text.substr(0, colon));
+    const std::size_t close = text.starts_with('[') ? text.find(']') : std::string_view::npos;
+    const std::size_t colon = close == std::string_view::npos ? text.rfind(':') : text.find(':', close);
+    const std::size_t hostEnd = close == std::string_view::npos ? colon : close + 1;
+    proxy.host = std::string(Unbracketed(text.substr(0, hostEnd)));
+    if (close != std::string_view::npos && close + 1 < text.size() && colon != close + 1)
+        throw EIdProxySetting("Proxy " + std::string(text) + ": nothing may follow the address but a port.");
     proxy.port = defaultPort;
     if (colon == std::string_view::npos)
         return;
@@ -59,6 +71,26 @@ bool WildcardMatches(std::string_view pattern, std::string_view text) {
     }
     return !text.empty() && LowerCase(pattern.substr(0, 1)) == LowerCase(text.substr(0, 1)) &&
            WildcardMatches(pattern.substr(1), text.substr(1));
+}
+
+// Whether an address block "address/bits" ("10.0.0.0/8", "fd00::/8") holds the host, which must
+// be an address of the same family, read as a connect reads it.
+bool BlockHolds(std::string_view block, std::string_view host) {
+    const std::size_t slash = block.find('/');
+    TIdIPAddress network;
+    TIdIPAddress address;
+    std::uint64_t bits = 0;
+    if (!ParseIPAddressText(Unbracketed(block.substr(0, slash)), network) ||
+        !ReadDigits(block.substr(slash + 1), 10, network.ipv6 ? 128 : 32, bits) ||
+        !ParseIPAddressText(host, address) || address.ipv6 != network.ipv6) {
+        return false;
+    }
+    for (std::size_t bit = 0; bit < bits; ++bit) {
+        const std::uint8_t mask = static_cast<std::uint8_t>(0x80 >> (bit % 8));
+        if ((network.bytes[bit / 8] & mask) != (address.bytes[bit / 8] & mask))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -110,19 +142,29 @@ std::optional<TIdProxy> ParseProxyUrl(std::string_view text) {
 }
 
 bool NoProxyMatches(std::string_view list, std::string_view host) {
-    const std::string name = HostKey(host);
+    const std::string name = HostKey(Unbracketed(host));
     // An address is no name with suffixes: "0.0.1" does not stand for 127.0.0.1.
-    const bool address = !name.empty() && name.find_first_not_of("0123456789.") == std::string::npos;
+    TIdIPv6Bytes hostIPv6;
+    const bool ipv6 = ParseIPv6Text(name, hostIPv6);
+    const bool address =
+        ipv6 || (!name.empty() && name.find_first_not_of("0123456789.") == std::string::npos);
     for (const std::string& raw : Entries(list, ", \t")) {
         if (raw == "*")
             return true;
-        std::string_view entry = raw;
+        if (raw.find('/') != std::string::npos) {
+            if (BlockHolds(raw, name))
+                return true;
+            continue;
+        }
+        std::string_view entry = Unbracketed(raw);
         if (entry.front() == '.')
             entry.remove_prefix(1);
         const std::string suffix = HostKey(entry);
         if (suffix.empty())
             continue;
-        if (name == suffix)
+        // IPv6 addresses are equal by value: "::1" is "0:0::1".
+        TIdIPv6Bytes entryIPv6;
+        if (name == suffix || (ipv6 && ParseIPv6Text(suffix, entryIPv6) && entryIPv6 == hostIPv6))
             return true;
         // A suffix matches at a dot only: "example.net" exempts "q.example.net", not "badexample.net".
         if (!address && name.size() > suffix.size() && name.ends_with(suffix) &&

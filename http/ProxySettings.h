@@ -47,13 +47,16 @@ void ApplyProxy(TIdProxyConnectionInfo& params, const std::optional<TIdProxy>& p
 
 // The rules below are the platforms' own, shared so that they are tested on every build.
 
-// A proxy URL as found in the environment: "[http://][user[:password]@]host[:port][/]", the
+// A proxy URL as found in the environment: "[http://][user[:password]@]host[:port][/]" (an IPv6
+// host in brackets), the
 // credentials percent-decoded, the port defaulting to 1080. Empty text gives none; another scheme
 // or a bad port raises EIdProxySetting.
 std::optional<TIdProxy> ParseProxyUrl(std::string_view text);
 
 // Whether a no_proxy list exempts the host: comma-separated entries, each a host suffix matched
-// at a dot (a leading dot is the same), an address literal matched whole, or "*" for every host.
+// at a dot (a leading dot is the same), an address literal matched whole (IPv6 by value, with or
+// without brackets), an address block ("10.0.0.0/8", "fd00::/8") holding an address host, or "*"
+// for every host.
 // Letter case and a trailing dot do not count.
 bool NoProxyMatches(std::string_view list, std::string_view host);
 

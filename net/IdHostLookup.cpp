@@ -15,10 +15,53 @@ struct TIdHostLookup::Answer {
     std::int32_t error = 0;
 };
 
+namespace {
+
+// The resolving threads still running. Never freed: detached threads may use it after the
+// program's static objects are gone.
+struct Resolving {
+    std::mutex mutex;
+    int count = 0;
+};
+
+Resolving& RunningLookups() {
+    static Resolving* const resolving = new Resolving;
+    return *resolving;
+}
+
+// The library was shut down under the thread (10093): an answer, not the end of the program.
+constexpr std::int32_t NotInitialised = 10093;
+
+}  // namespace
+
+bool TIdHostLookup::UnlessResolving(const std::function<void()>& action) {
+    Resolving& resolving = RunningLookups();
+    const std::lock_guard lock(resolving.mutex);
+    if (resolving.count > 0)
+        return false;
+    action();
+    return true;
+}
+
 TIdHostLookup::TIdHostLookup(std::string name, Resolver resolver) : answer_(std::make_shared<Answer>()) {
+    {
+        Resolving& resolving = RunningLookups();
+        const std::lock_guard lock(resolving.mutex);
+        ++resolving.count;
+    }
     std::thread([answer = answer_, name = std::move(name), resolver = std::move(resolver)] {
         std::vector<std::string> addresses;
-        const std::int32_t error = resolver(name, addresses);
+        std::int32_t error = NotInitialised;
+        try {
+            error = resolver(name, addresses);
+        } catch (...) {
+            addresses.clear();
+        }
+        {
+            Resolving& resolving = RunningLookups();
+            const std::lock_guard lock(resolving.mutex);
+            --resolving.count;
+        }
         const std::lock_guard lock(answer->mutex);
         answer->addresses = std::move(addresses);
         answer->error = error;

@@ -25,6 +25,11 @@ public:
 
     // True once the answer is there; waits at most the given time for it.
     bool WaitFinished(std::chrono::milliseconds limit);
+    // Runs the action only while no resolving thread runs, and starts none while it runs; false
+    // when the action was skipped. A socket library's shut-down goes through here: a thread still
+    // inside the resolver at program end must not find its library shut down or unloaded.
+    static bool UnlessResolving(const std::function<void()>& action);
+
     // Once finished: every address in the resolver's order, or none and the error's code.
     const std::vector<std::string>& Addresses() const;
     std::int32_t Error() const;

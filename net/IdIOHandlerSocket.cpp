@@ -21,6 +21,8 @@ void TIdIOHandlerSocket::Open() {
 }
 
 void TIdIOHandlerSocket::Close() {
+    if (race_)
+        race_->Abandon();
     if (binding_)
         binding_->ReleaseSocket();
 }
@@ -34,35 +36,58 @@ void TIdIOHandlerSocket::ConnectClient(const std::string& host, std::int32_t por
     const bool limited = timeout != TimeoutDefault && timeout != 0;
     const TIdSteppedWait wait(limited ? timeout : TimeoutInfinite, IdleStep);
     try {
-        const std::vector<std::string> addresses = Resolve(host, wait);
-        std::int32_t failure = 0;
-        for (const std::string& address : addresses) {
-            // A refused connect leaves its socket unusable: each address gets a socket of its own.
-            binding_->OpenSocket(IdSocketStream, 0);
-            binding_->SetIP(boundIP);
-            binding_->SetPort(boundPort);
-            binding_->SetClientPortMin(boundPortMin);
-            binding_->SetClientPortMax(boundPortMax);
-            binding_->BindLocal();
-            binding_->SetRemote(address, port);
-            if (!useNagle_) {
-                const std::int32_t on = 1;
-                binding_->SetOption(IdLevelTcp, IdOptionTcpNoDelay, &on, sizeof on);
-            }
-            ReportStatus(StatusConnecting, binding_->RemoteIP());
-            failure = ConnectWithin(wait);
-            if (failure == 0) {
-                ConnectedWithin(host, wait);
-                return;
-            }
+        std::vector<std::string> addresses = Resolve(host, wait);
+        // A local address binds sockets of its own family only.
+        if (!boundIP.empty()) {
+            std::erase_if(addresses, [&boundIP](const std::string& address) {
+                return TIdConnectRace::FamilyOf(address) != TIdConnectRace::FamilyOf(boundIP);
+            });
+            if (addresses.empty())
+                throw EIdConnectException("No address of " + host + " is of the family of " + boundIP + ".");
+        }
+        // Sockets bound to one local port cannot try two addresses at once.
+        race_.emplace(
+            addresses,
+            [&](TIdSocketHandle& handle, const std::string& address) {
+                PrepareAttempt(handle, address, port, boundIP, boundPort, boundPortMin, boundPortMax);
+            },
+            boundPort != 0);
+        if (!WaitStepped(wait, [this](std::int32_t step) { return race_->Step(step); }))
+            throw EIdConnectTimeout();
+        TIdSocketHandle* winner = race_->Winner();
+        const std::int32_t failure = race_->LastFailure();
+        if (winner != nullptr)
+            binding_->TakeOver(*winner);
+        race_.reset();
+        if (winner != nullptr) {
+            ConnectedWithin(host, wait);
+            return;
         }
         if (limited)
             throw EIdConnectException(stack.SocketErrorText(failure));
         stack.ThrowSocketError(failure);
     } catch (...) {
+        race_.reset();
         Close();
         throw;
     }
+}
+
+void TIdIOHandlerSocket::PrepareAttempt(TIdSocketHandle& handle, const std::string& address,
+                                        std::int32_t port, const std::string& boundIP, std::int32_t boundPort,
+                                        std::int32_t boundPortMin, std::int32_t boundPortMax) {
+    handle.OpenSocket(IdSocketStream, 0, TIdConnectRace::FamilyOf(address));
+    handle.SetIP(boundIP);
+    handle.SetPort(boundPort);
+    handle.SetClientPortMin(boundPortMin);
+    handle.SetClientPortMax(boundPortMax);
+    handle.BindLocal();
+    handle.SetRemote(address, port);
+    if (!useNagle_) {
+        const std::int32_t on = 1;
+        handle.SetOption(IdLevelTcp, IdOptionTcpNoDelay, &on, sizeof on);
+    }
+    ReportStatus(StatusConnecting, address);
 }
 
 std::vector<std::string> TIdIOHandlerSocket::Resolve(const std::string& host, const TIdSteppedWait& wait) {
@@ -78,28 +103,6 @@ std::vector<std::string> TIdIOHandlerSocket::Resolve(const std::string& host, co
     if (lookup.Error() != 0)
         stack.ThrowSocketError(lookup.Error());
     return lookup.Addresses();
-}
-
-std::int32_t TIdIOHandlerSocket::ConnectWithin(const TIdSteppedWait& wait) {
-    TIdStack& stack = RequireSharedStack();
-    const TSocket socket = binding_->SocketId();
-    stack.CheckSocketResult(stack.SetSocketBlocking(socket, false));
-    if (binding_->ConnectToRemote(IdFamilyInet) == -1) {
-        const std::int32_t code = stack.LastSocketError();
-        if (code != seWouldBlock && code != seInProgress)
-            return code;
-        if (!WaitStepped(wait, [this](std::int32_t step) { return binding_->WaitWritable(step); }))
-            throw EIdConnectTimeout();
-        const std::int32_t pending = stack.SocketPendingError(socket);
-        stack.CheckSocketResult(pending);
-        if (pending != 0)
-            return pending;
-        binding_->RefreshLocalEnd();
-        binding_->RefreshRemoteEnd();
-    }
-    // The socket stays so: a receive returns at once when nothing has come, and every wait is
-    // the handler's own, in steps, within its limit.
-    return 0;
 }
 
 void TIdIOHandlerSocket::ConnectedWithin(const std::string& /*host*/, const TIdSteppedWait& /*wait*/) {}

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "net/IdConnectRace.h"
 #include "net/IdIOHandler.h"
 #include "net/IdSocketHandle.h"
 
@@ -23,11 +25,12 @@ public:
     // Creates the socket handle, or clears the one kept from an earlier connection.
     void Open() override;
     void Close() override;
-    // Resolves the host when it is no address text, then binds the local end and connects to
-    // each address of the host in turn until one answers. The lookup and the connects wait in steps
-    // of IdleStep with OnIdle called between them, all within the one limit: EIdConnectTimeout
-    // when it runs out. A connect refused by every address raises the last failure: with a limit
-    // EIdConnectException, without one EIdSocketError. The socket of a failure is closed.
+    // Resolves the host when it is no address text, then races connects to its addresses
+    // (TIdConnectRace), each socket bound to the local end. The lookup and the race wait in steps
+    // of at most IdleStep with OnIdle called between them, all within the one limit:
+    // EIdConnectTimeout when it runs out. A connect refused by every address raises the last
+    // failure: with a limit EIdConnectException, without one EIdSocketError. Close during the
+    // race closes every socket of it. The sockets of a failure are closed.
     void ConnectClient(const std::string& host, std::int32_t port, const std::string& boundIP,
                        std::int32_t boundPort, std::int32_t boundPortMin, std::int32_t boundPortMax,
                        std::int32_t timeout) override;
@@ -59,11 +62,13 @@ protected:
 private:
     // Every address of the host, waited for within the limit.
     std::vector<std::string> Resolve(const std::string& host, const TIdSteppedWait& wait);
-    // One connect to the remote end that returns at once and is waited for within the limit, so
-    // that giving it up is closing the socket. Returns 0 or the failure's code.
-    std::int32_t ConnectWithin(const TIdSteppedWait& wait);
+    // A new socket for one address of the race, bound as the connect asked.
+    void PrepareAttempt(TIdSocketHandle& handle, const std::string& address, std::int32_t port,
+                        const std::string& boundIP, std::int32_t boundPort, std::int32_t boundPortMin,
+                        std::int32_t boundPortMax);
 
     std::unique_ptr<TIdSocketHandle> binding_;
+    std::optional<TIdConnectRace> race_;
     bool useNagle_ = true;
 };
 

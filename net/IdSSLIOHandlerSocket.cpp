@@ -24,7 +24,7 @@ void TIdSSLIOHandlerSocket::StartTls(const std::string& host, std::int32_t timeo
 void TIdSSLIOHandlerSocket::Handshake(const std::string& host, const TIdSteppedWait& wait) {
     TIdStack& stack = RequireSharedStack();
     // An address goes to the check in its dotted form, as the certificate holds it.
-    TIdIPv4Bytes address;
+    TIdIPAddress address;
     const bool literal = stack.IsAddressText(host);
     if (literal)
         stack.TextToAddress(host, address);

@@ -15,10 +15,11 @@ TIdSocketHandle::~TIdSocketHandle() {
     ReleaseSocket();
 }
 
-void TIdSocketHandle::OpenSocket(std::int32_t type, std::int32_t protocol) {
+void TIdSocketHandle::OpenSocket(std::int32_t type, std::int32_t protocol, std::int32_t family) {
     ReleaseSocket();
-    socketId_ = RequireSharedStack().CreateInetSocket(type, protocol);
+    socketId_ = RequireSharedStack().CreateInetSocket(type, protocol, family);
     hasSocket_ = true;
+    family_ = family;
 }
 
 void TIdSocketHandle::ReleaseSocket() {
@@ -41,7 +42,7 @@ std::int32_t TIdSocketHandle::Refuse() {
 
 bool TIdSocketHandle::BindOnce() {
     TIdStack& stack = RequireSharedStack();
-    const std::int32_t result = hasSocket_ ? stack.BindSocket(socketId_, IdFamilyInet, ip_, port_) : Refuse();
+    const std::int32_t result = hasSocket_ ? stack.BindSocket(socketId_, family_, ip_, port_) : Refuse();
     if (stack.CheckSocketResult(result, {seAddressInUse}))
         return false;
     RefreshLocalEnd();
@@ -166,6 +167,15 @@ bool TIdSocketHandle::AcceptFrom(TSocket listeningSocket) {
     RefreshLocalEnd();
     RefreshRemoteEnd();
     return true;
+}
+
+void TIdSocketHandle::TakeOver(TIdSocketHandle& other) {
+    ReleaseSocket();
+    CopyFrom(other);
+    socketId_ = other.socketId_;
+    hasSocket_ = other.hasSocket_;
+    family_ = other.family_;
+    other.ClearState(true);
 }
 
 void TIdSocketHandle::CopyFrom(const TIdSocketHandle& other) {

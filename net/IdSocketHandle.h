@@ -16,8 +16,10 @@ public:
     TIdSocketHandle(const TIdSocketHandle&) = delete;
     TIdSocketHandle& operator=(const TIdSocketHandle&) = delete;
 
-    // Releases any socket held, then opens a new one; raises EIdInvalidSocket when none is made.
-    void OpenSocket(std::int32_t type = IdSocketStream, std::int32_t protocol = 0);
+    // Releases any socket held, then opens a new one of the family; raises EIdInvalidSocket when
+    // none is made.
+    void OpenSocket(std::int32_t type = IdSocketStream, std::int32_t protocol = 0,
+                    std::int32_t family = IdFamilyInet);
     // Shuts the sending side, then closes; does nothing when no socket is held. SocketId keeps its
     // value until ClearState.
     virtual void ReleaseSocket();
@@ -48,6 +50,9 @@ public:
     bool AcceptFrom(TSocket listeningSocket);
     // Copies the two ends, not the socket.
     void CopyFrom(const TIdSocketHandle& other);
+    // Releases any socket held and takes the other's socket with both ends; the other is left
+    // without one.
+    void TakeOver(TIdSocketHandle& other);
 
     TSocket SocketId() const { return socketId_; }
     bool HasSocket() const { return hasSocket_; }
@@ -70,6 +75,7 @@ private:
 
     TSocket socketId_ = -1;
     bool hasSocket_ = false;
+    std::int32_t family_ = IdFamilyInet;
     std::string ip_;
     std::string remoteIP_;
     std::int32_t port_ = 0;

@@ -135,9 +135,23 @@ std::string TIdStack::AddressToText(const TIdIPv4Bytes& bytes) {
     return FormatAddress(bytes);
 }
 
+std::string TIdStack::AddressToText(const TIdIPAddress& address) {
+    return address.ipv6 ? FormatIPv6(address.bytes) : AddressToText(address.V4Bytes());
+}
+
 void TIdStack::TextToAddress(const std::string& text, TIdIPv4Bytes& bytes) {
     if (!ParseAddressText(text, bytes))
         throw EIdInvalidIPAddress(text);
+}
+
+void TIdStack::TextToAddress(const std::string& text, TIdIPAddress& address) {
+    if (text.find(':') == std::string::npos) {
+        TIdIPv4Bytes bytes;
+        TextToAddress(text, bytes);
+        address = TIdIPAddress::V4(bytes);
+    } else if (!ParseIPAddressText(text, address)) {
+        throw EIdInvalidIPAddress(text);
+    }
 }
 
 bool TIdStack::CheckSocketResult(std::int32_t result, std::initializer_list<std::int32_t> tolerated) {
@@ -154,8 +168,8 @@ void TIdStack::ThrowSocketError(std::int32_t code) {
     throw EIdSocketError(code, SocketErrorText(code));
 }
 
-TSocket TIdStack::CreateInetSocket(std::int32_t type, std::int32_t protocol) {
-    const TSocket socket = NewSocket(IdFamilyInet, type, protocol);
+TSocket TIdStack::CreateInetSocket(std::int32_t type, std::int32_t protocol, std::int32_t family) {
+    const TSocket socket = NewSocket(family, type, protocol);
     if (socket == -1)
         throw EIdInvalidSocket();
     return socket;
@@ -166,6 +180,10 @@ std::optional<std::string> TIdStack::LiteralAddress(const std::string& host) {
         return "127.0.0.1";
     if (IsAddressText(host))
         return host;
+    // No name holds a colon: an IPv6 text with a zone ("fe80::1%eth0") or a typing error, which
+    // the name service must not be asked about.
+    if (host.find(':') != std::string::npos)
+        throw EIdInvalidIPAddress(host);
     return std::nullopt;
 }
 
@@ -180,8 +198,8 @@ TIdHostLookup TIdStack::LookupHostAddresses(const std::string& host) {
 }
 
 bool TIdStack::IsAddressText(const std::string& text) {
-    TIdIPv4Bytes bytes;
-    return ParseAddressText(text, bytes);
+    TIdIPAddress address;
+    return ParseIPAddressText(text, address);
 }
 
 std::uint32_t TIdStack::TextToAddressValue(const std::string& text) {

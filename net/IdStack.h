@@ -16,7 +16,6 @@
 namespace w20 {
 
 // Argument values of the socket calls; the same numbers on every platform the program knows.
-constexpr std::int32_t IdFamilyInet = 2;
 constexpr std::int32_t IdSocketStream = 1;
 constexpr std::int32_t IdSocketDatagram = 2;
 constexpr std::int32_t IdShutdownSend = 1;
@@ -70,7 +69,8 @@ public:
     virtual std::int32_t ConnectSocket(TSocket socket, std::int32_t family, const std::string& ip,
                                        std::int32_t port) = 0;
 
-    // Names and services; these raise.
+    // Names and services; these raise. HostNameToAddress gives the name's first IPv4 address, its
+    // first IPv6 address when it has none.
     virtual std::string HostNameToAddress(const std::string& name) = 0;
     virtual std::string LocalHostName() = 0;
     virtual std::string AddressToHostName(const std::string& address) = 0;
@@ -124,20 +124,24 @@ public:
                                          std::int32_t* length) = 0;
 
     virtual std::string AddressToText(const TIdIPv4Bytes& bytes);
-    // Raises EIdInvalidIPAddress for a text that is no address text.
+    std::string AddressToText(const TIdIPAddress& address);
+    // Raise EIdInvalidIPAddress for a text that is no address text (of IPv4, or of either family).
     virtual void TextToAddress(const std::string& text, TIdIPv4Bytes& bytes);
+    void TextToAddress(const std::string& text, TIdIPAddress& address);
 
     // False when the result is not -1. Otherwise the failure's code goes to LastSocketErrorCode:
     // true when it is tolerated, else EIdSocketError is raised.
     bool CheckSocketResult(std::int32_t result, std::initializer_list<std::int32_t> tolerated = {});
     [[noreturn]] void ThrowSocketError(std::int32_t code);
-    // A new IPv4 socket; raises EIdInvalidSocket when none can be made.
-    TSocket CreateInetSocket(std::int32_t type, std::int32_t protocol);
+    // A new socket of the family; raises EIdInvalidSocket when none can be made.
+    TSocket CreateInetSocket(std::int32_t type, std::int32_t protocol, std::int32_t family = IdFamilyInet);
     // "LOCALHOST" in any letter case gives "127.0.0.1" without lookup; an address text comes back
-    // unchanged; anything else is looked up, anew on every call.
+    // unchanged; any other text with a colon raises EIdInvalidIPAddress; anything else is looked
+    // up, anew on every call.
     std::string LookupHost(const std::string& host);
     // LookupHost for a caller that waits in steps: the same rules, with every address of a name.
     TIdHostLookup LookupHostAddresses(const std::string& host);
+    // An address text of either family.
     bool IsAddressText(const std::string& text);
     // The four address bytes in memory order, ready for a socket address record.
     std::uint32_t TextToAddressValue(const std::string& text);

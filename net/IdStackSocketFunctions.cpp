@@ -1,5 +1,6 @@
 #include "net/IdStackSocketFunctions.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "base/Convert.h"
@@ -13,16 +14,16 @@ TIdStackSocketFunctions::TIdStackSocketFunctions(SocketLibrary& library) : funct
 
 void TIdStackSocketFunctions::RefreshLocalAddresses() {
     localAddressList_.clear();
-    std::vector<TIdIPv4Bytes> addresses;
+    std::vector<TIdIPAddress> addresses;
     if (functions_.ResolveName(LocalHostName(), addresses) != 0)
         CheckSocketResult(-1);
-    for (const TIdIPv4Bytes& address : addresses)
+    for (const TIdIPAddress& address : addresses)
         localAddressList_.push_back(AddressToText(address));
 }
 
 TSocket TIdStackSocketFunctions::AcceptSocket(TSocket socket, std::string& remoteIP,
                                               std::int32_t& remotePort) {
-    SocketAddressIn peer;
+    SocketAddress peer;
     const std::int32_t result = functions_.Accept(socket, peer);
     if (result != -1) {
         std::int32_t family = 0;
@@ -32,10 +33,15 @@ TSocket TIdStackSocketFunctions::AcceptSocket(TSocket socket, std::string& remot
 }
 
 bool TIdStackSocketFunctions::MakeAddress(std::int32_t family, const std::string& ip, bool emptyIsAny,
-                                          std::int32_t port, SocketAddressIn& address) {
+                                          std::int32_t port, SocketAddress& address) {
+    // The text's family decides; an empty text is the "any" address of the family asked for.
     address.family = static_cast<std::int16_t>(family);
-    if (!ip.empty() || !emptyIsAny)
-        TextToAddress(ip, address.address);
+    if (!ip.empty() || !emptyIsAny) {
+        TIdIPAddress parsed;
+        TextToAddress(ip, parsed);
+        address.family = static_cast<std::int16_t>(parsed.ipv6 ? IdFamilyInet6 : IdFamilyInet);
+        address.address = parsed.bytes;
+    }
     // The record has 16 bits for the port: a larger value would quietly name another port.
     if (port < 0 || port > 65535) {
         SetLastSocketError(seInvalidArgument);
@@ -45,16 +51,16 @@ bool TIdStackSocketFunctions::MakeAddress(std::int32_t family, const std::string
     return true;
 }
 
-void TIdStackSocketFunctions::ReadEndpoint(const SocketAddressIn& address, std::int32_t& family,
+void TIdStackSocketFunctions::ReadEndpoint(const SocketAddress& address, std::int32_t& family,
                                            std::string& ip, std::int32_t& port) {
     family = address.family;
-    ip = AddressToText(address.address);
+    ip = AddressToText(TIdIPAddress{.ipv6 = family == IdFamilyInet6, .bytes = address.address});
     port = NetToHostPort(address.port);
 }
 
 std::int32_t TIdStackSocketFunctions::BindSocket(TSocket socket, std::int32_t family, const std::string& ip,
                                                  std::int32_t port) {
-    SocketAddressIn address;
+    SocketAddress address;
     if (!MakeAddress(family, ip, true, port, address))
         return -1;
     return functions_.Bind(socket, address);
@@ -66,30 +72,33 @@ std::int32_t TIdStackSocketFunctions::DestroySocket(TSocket socket) {
 
 std::int32_t TIdStackSocketFunctions::ConnectSocket(TSocket socket, std::int32_t family,
                                                     const std::string& ip, std::int32_t port) {
-    SocketAddressIn address;
+    SocketAddress address;
     if (!MakeAddress(family, ip, false, port, address))
         return -1;
     return functions_.Connect(socket, address);
 }
 
 std::string TIdStackSocketFunctions::HostNameToAddress(const std::string& name) {
-    std::vector<TIdIPv4Bytes> addresses;
+    std::vector<TIdIPAddress> addresses;
     if (functions_.ResolveName(name, addresses) != 0 || addresses.empty())
         CheckSocketResult(-1);
-    return AddressToText(addresses.front());
+    // A caller of this one address reads IPv4: an IPv6 address only when the name has no other.
+    const auto ipv4 = std::find_if(addresses.begin(), addresses.end(),
+                                   [](const TIdIPAddress& address) { return !address.ipv6; });
+    return AddressToText(ipv4 != addresses.end() ? *ipv4 : addresses.front());
 }
 
 TIdHostLookup TIdStackSocketFunctions::StartHostLookup(const std::string& name) {
     // The thread may outlive this stack: it takes the two entry points it needs, not the table.
     return TIdHostLookup(name, [resolve = functions_.ResolveName, lastError = functions_.LastError](
                                    const std::string& host, std::vector<std::string>& addresses) {
-        std::vector<TIdIPv4Bytes> found;
+        std::vector<TIdIPAddress> found;
         if (resolve(host, found) != 0 || found.empty()) {
             const std::int32_t code = lastError();
             return code != 0 ? code : std::int32_t{seHostNotFound};
         }
-        for (const TIdIPv4Bytes& address : found)
-            addresses.push_back(FormatAddress(address));
+        for (const TIdIPAddress& address : found)
+            addresses.push_back(FormatIPAddress(address));
         return std::int32_t{0};
     });
 }
@@ -101,10 +110,10 @@ std::string TIdStackSocketFunctions::LocalHostName() {
 }
 
 std::string TIdStackSocketFunctions::AddressToHostName(const std::string& address) {
-    TIdIPv4Bytes bytes;
-    TextToAddress(address, bytes);
+    TIdIPAddress parsed;
+    TextToAddress(address, parsed);
     std::string name;
-    CheckSocketResult(functions_.ResolveAddress(bytes, name));
+    CheckSocketResult(functions_.ResolveAddress(parsed, name));
     return name;
 }
 
@@ -135,7 +144,7 @@ std::int32_t TIdStackSocketFunctions::SocketReceive(TSocket socket, void* buffer
 std::int32_t TIdStackSocketFunctions::SocketReceiveFrom(TSocket socket, void* buffer, std::int32_t length,
                                                         std::int32_t flags, std::string& fromIP,
                                                         std::int32_t& fromPort) {
-    SocketAddressIn from;
+    SocketAddress from;
     const std::int32_t result = functions_.RecvFrom(socket, buffer, length, flags, from);
     if (result != -1) {
         std::int32_t family = 0;
@@ -227,7 +236,7 @@ std::int32_t TIdStackSocketFunctions::SocketSend(TSocket socket, const void* buf
 std::int32_t TIdStackSocketFunctions::SocketSendTo(TSocket socket, const void* buffer, std::int32_t length,
                                                    std::int32_t flags, const std::string& ip,
                                                    std::int32_t port) {
-    SocketAddressIn address;
+    SocketAddress address;
     if (!MakeAddress(IdFamilyInet, ip, false, port, address))
         return -1;
     return functions_.SendTo(socket, buffer, length, flags, address);
@@ -270,14 +279,14 @@ void TIdStackSocketFunctions::SetLastSocketError(std::int32_t code) {
 
 void TIdStackSocketFunctions::PeerEndpoint(TSocket socket, std::int32_t& family, std::string& ip,
                                            std::int32_t& port) {
-    SocketAddressIn address;
+    SocketAddress address;
     CheckSocketResult(functions_.GetPeerName(socket, address));
     ReadEndpoint(address, family, ip, port);
 }
 
 void TIdStackSocketFunctions::LocalEndpoint(TSocket socket, std::int32_t& family, std::string& ip,
                                             std::int32_t& port) {
-    SocketAddressIn address;
+    SocketAddress address;
     CheckSocketResult(functions_.GetSockName(socket, address));
     ReadEndpoint(address, family, ip, port);
 }

@@ -54,8 +54,8 @@ private:
     // The socket address record of a bind, connect or send-to; raises EIdInvalidIPAddress for a
     // text that is no address text, and gives false for a port outside 16 bits.
     bool MakeAddress(std::int32_t family, const std::string& ip, bool emptyIsAny, std::int32_t port,
-                     SocketAddressIn& address);
-    void ReadEndpoint(const SocketAddressIn& address, std::int32_t& family, std::string& ip,
+                     SocketAddress& address);
+    void ReadEndpoint(const SocketAddress& address, std::int32_t& family, std::string& ip,
                       std::int32_t& port);
 
     const SocketFunctions& functions_;

@@ -17,11 +17,16 @@ namespace w20 {
 // Windows. -1 is no socket.
 using TSocket = std::intptr_t;
 
-// The IPv4 socket address record: family 2, port in network byte order, the four address bytes.
-struct SocketAddressIn {
-    std::int16_t family = 2;
+// Address families in the numbering of the table, the same on every platform.
+constexpr std::int32_t IdFamilyInet = 2;
+constexpr std::int32_t IdFamilyInet6 = 23;
+
+// The socket address record of either family: the family, the port in network byte order, the
+// address bytes (an IPv4 address in the first four).
+struct SocketAddress {
+    std::int16_t family = IdFamilyInet;
     std::uint16_t port = 0;
-    TIdIPv4Bytes address = {};
+    TIdIPv6Bytes address = {};
 };
 
 // One socket of a wait: the conditions asked for, and those that the wait found.
@@ -50,24 +55,24 @@ struct SocketFunctions {
     void (*SetLastError)(std::int32_t code);
 
     TSocket (*Socket)(std::int32_t family, std::int32_t type, std::int32_t protocol);
-    std::int32_t (*Bind)(TSocket socket, const SocketAddressIn& address);
-    std::int32_t (*Connect)(TSocket socket, const SocketAddressIn& address);
+    std::int32_t (*Bind)(TSocket socket, const SocketAddress& address);
+    std::int32_t (*Connect)(TSocket socket, const SocketAddress& address);
     std::int32_t (*Listen)(TSocket socket, std::int32_t backlog);
-    TSocket (*Accept)(TSocket socket, SocketAddressIn& peer);
+    TSocket (*Accept)(TSocket socket, SocketAddress& peer);
     // Sending never raises a signal when the peer has gone; the failure is an error code.
     std::int32_t (*Send)(TSocket socket, const void* buffer, std::int32_t length, std::int32_t flags);
     std::int32_t (*Recv)(TSocket socket, void* buffer, std::int32_t length, std::int32_t flags);
     std::int32_t (*SendTo)(TSocket socket, const void* buffer, std::int32_t length, std::int32_t flags,
-                           const SocketAddressIn& to);
+                           const SocketAddress& to);
     std::int32_t (*RecvFrom)(TSocket socket, void* buffer, std::int32_t length, std::int32_t flags,
-                             SocketAddressIn& from);
+                             SocketAddress& from);
     // One wait of at most timeoutMs (negative: no limit) on any descriptor values; returns the
     // number of entries with a condition found, 0 on time-out or -1.
     std::int32_t (*Poll)(SocketPollEntry* entries, std::int32_t count, std::int32_t timeoutMs);
     std::int32_t (*Shutdown)(TSocket socket, std::int32_t direction);
     std::int32_t (*Close)(TSocket socket);
-    std::int32_t (*GetSockName)(TSocket socket, SocketAddressIn& address);
-    std::int32_t (*GetPeerName)(TSocket socket, SocketAddressIn& address);
+    std::int32_t (*GetSockName)(TSocket socket, SocketAddress& address);
+    std::int32_t (*GetPeerName)(TSocket socket, SocketAddress& address);
     std::int32_t (*SetSockOpt)(TSocket socket, std::int32_t level, std::int32_t option, const void* value,
                                std::int32_t length);
     std::int32_t (*GetSockOpt)(TSocket socket, std::int32_t level, std::int32_t option, void* value,
@@ -78,9 +83,9 @@ struct SocketFunctions {
     // The failure of a connect that went on in the background, as a code (0: none), or -1.
     std::int32_t (*PendingError)(TSocket socket);
     std::int32_t (*GetHostName)(char* buffer, std::int32_t length);
-    // Name lookup: every IPv4 address of the name, in the platform's order.
-    std::int32_t (*ResolveName)(const std::string& name, std::vector<TIdIPv4Bytes>& addresses);
-    std::int32_t (*ResolveAddress)(const TIdIPv4Bytes& address, std::string& name);
+    // Name lookup: every IPv4 and IPv6 address of the name, in the order the system prefers.
+    std::int32_t (*ResolveName)(const std::string& name, std::vector<TIdIPAddress>& addresses);
+    std::int32_t (*ResolveAddress)(const TIdIPAddress& address, std::string& name);
     // Services: the port in host order; the official name followed by the aliases.
     std::int32_t (*ServiceByName)(const std::string& name, std::int32_t& port);
     std::int32_t (*ServiceByPort)(std::int32_t port, std::vector<std::string>& names);

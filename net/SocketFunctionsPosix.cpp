@@ -28,19 +28,41 @@ std::int32_t FailFromErrno() {
     return FailWith(SocketErrorFromErrno(errno));
 }
 
-sockaddr_in ToNative(const SocketAddressIn& address) {
-    sockaddr_in native{};
-    native.sin_family = static_cast<sa_family_t>(address.family);
-    native.sin_port = address.port;
-    std::memcpy(&native.sin_addr, address.address.data(), 4);
-    return native;
+// The family numbers of the table and of this system.
+int NativeFamily(std::int32_t family) {
+    return family == IdFamilyInet6 ? AF_INET6 : family == IdFamilyInet ? AF_INET : family;
 }
 
-SocketAddressIn FromNative(const sockaddr_in& native) {
-    SocketAddressIn address;
-    address.family = static_cast<std::int16_t>(native.sin_family);
-    address.port = native.sin_port;
-    std::memcpy(address.address.data(), &native.sin_addr, 4);
+// The record in this system's form; returns its length.
+socklen_t ToNative(const SocketAddress& address, sockaddr_storage& native) {
+    native = {};
+    if (address.family == IdFamilyInet6) {
+        auto& in6 = reinterpret_cast<sockaddr_in6&>(native);
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = address.port;
+        std::memcpy(&in6.sin6_addr, address.address.data(), 16);
+        return sizeof in6;
+    }
+    auto& in = reinterpret_cast<sockaddr_in&>(native);
+    in.sin_family = static_cast<sa_family_t>(NativeFamily(address.family));
+    in.sin_port = address.port;
+    std::memcpy(&in.sin_addr, address.address.data(), 4);
+    return sizeof in;
+}
+
+SocketAddress FromNative(const sockaddr_storage& native) {
+    SocketAddress address;
+    if (native.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(native);
+        address.family = IdFamilyInet6;
+        address.port = in6.sin6_port;
+        std::memcpy(address.address.data(), &in6.sin6_addr, 16);
+        return address;
+    }
+    const auto& in = reinterpret_cast<const sockaddr_in&>(native);
+    address.family = static_cast<std::int16_t>(in.sin_family);
+    address.port = in.sin_port;
+    std::memcpy(address.address.data(), &in.sin_addr, 4);
     return address;
 }
 
@@ -61,20 +83,22 @@ void SetLastError(std::int32_t code) {
 }
 
 TSocket Socket(std::int32_t family, std::int32_t type, std::int32_t protocol) {
-    const int result = ::socket(family, type | SOCK_CLOEXEC, protocol);
+    const int result = ::socket(NativeFamily(family), type | SOCK_CLOEXEC, protocol);
     return result < 0 ? FailFromErrno() : result;
 }
 
-std::int32_t Bind(TSocket socket, const SocketAddressIn& address) {
-    const sockaddr_in native = ToNative(address);
-    if (::bind(socket, reinterpret_cast<const sockaddr*>(&native), sizeof native) != 0)
+std::int32_t Bind(TSocket socket, const SocketAddress& address) {
+    sockaddr_storage native;
+    const socklen_t length = ToNative(address, native);
+    if (::bind(socket, reinterpret_cast<const sockaddr*>(&native), length) != 0)
         return FailFromErrno();
     return 0;
 }
 
-std::int32_t Connect(TSocket socket, const SocketAddressIn& address) {
-    const sockaddr_in native = ToNative(address);
-    if (::connect(socket, reinterpret_cast<const sockaddr*>(&native), sizeof native) != 0)
+std::int32_t Connect(TSocket socket, const SocketAddress& address) {
+    sockaddr_storage native;
+    const socklen_t length = ToNative(address, native);
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&native), length) != 0)
         return FailFromErrno();
     return 0;
 }
@@ -83,8 +107,8 @@ std::int32_t Listen(TSocket socket, std::int32_t backlog) {
     return ::listen(socket, backlog) != 0 ? FailFromErrno() : 0;
 }
 
-TSocket Accept(TSocket socket, SocketAddressIn& peer) {
-    sockaddr_in native{};
+TSocket Accept(TSocket socket, SocketAddress& peer) {
+    sockaddr_storage native{};
     socklen_t length = sizeof native;
     const int result = ::accept4(socket, reinterpret_cast<sockaddr*>(&native), &length, SOCK_CLOEXEC);
     if (result < 0)
@@ -111,16 +135,17 @@ std::int32_t Recv(TSocket socket, void* buffer, std::int32_t length, std::int32_
 }
 
 std::int32_t SendTo(TSocket socket, const void* buffer, std::int32_t length, std::int32_t flags,
-                    const SocketAddressIn& to) {
-    const sockaddr_in native = ToNative(to);
+                    const SocketAddress& to) {
+    sockaddr_storage native;
+    const socklen_t size = ToNative(to, native);
     const ssize_t result = ::sendto(socket, buffer, static_cast<std::size_t>(length), flags | MSG_NOSIGNAL,
-                                    reinterpret_cast<const sockaddr*>(&native), sizeof native);
+                                    reinterpret_cast<const sockaddr*>(&native), size);
     return result < 0 ? FailFromErrno() : static_cast<std::int32_t>(result);
 }
 
 std::int32_t RecvFrom(TSocket socket, void* buffer, std::int32_t length, std::int32_t flags,
-                      SocketAddressIn& from) {
-    sockaddr_in native{};
+                      SocketAddress& from) {
+    sockaddr_storage native{};
     socklen_t size = sizeof native;
     const ssize_t result = ::recvfrom(socket, buffer, static_cast<std::size_t>(length), flags,
                                       reinterpret_cast<sockaddr*>(&native), &size);
@@ -165,8 +190,8 @@ std::int32_t Close(TSocket socket) {
     return ::close(socket) != 0 ? FailFromErrno() : 0;
 }
 
-std::int32_t GetSockName(TSocket socket, SocketAddressIn& address) {
-    sockaddr_in native{};
+std::int32_t GetSockName(TSocket socket, SocketAddress& address) {
+    sockaddr_storage native{};
     socklen_t length = sizeof native;
     if (::getsockname(socket, reinterpret_cast<sockaddr*>(&native), &length) != 0)
         return FailFromErrno();
@@ -174,8 +199,8 @@ std::int32_t GetSockName(TSocket socket, SocketAddressIn& address) {
     return 0;
 }
 
-std::int32_t GetPeerName(TSocket socket, SocketAddressIn& address) {
-    sockaddr_in native{};
+std::int32_t GetPeerName(TSocket socket, SocketAddress& address) {
+    sockaddr_storage native{};
     socklen_t length = sizeof native;
     if (::getpeername(socket, reinterpret_cast<sockaddr*>(&native), &length) != 0)
         return FailFromErrno();
@@ -230,24 +255,28 @@ std::int32_t GetHostName(char* buffer, std::int32_t length) {
     return 0;
 }
 
-std::int32_t ResolveName(const std::string& name, std::vector<TIdIPv4Bytes>& addresses) {
+std::int32_t ResolveName(const std::string& name, std::vector<TIdIPAddress>& addresses) {
     addresses.clear();
     // The lookup reads a C string: a name with a NUL byte would be looked up cut short.
     if (name.find('\0') != std::string::npos)
         return FailWith(seHostNotFound);
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per socket type
     addrinfo* answer = nullptr;
     const int result = ::getaddrinfo(name.c_str(), nullptr, &hints, &answer);
     if (result != 0)
         return FailWith(SocketErrorFromResolver(result, errno));
     for (const addrinfo* entry = answer; entry != nullptr; entry = entry->ai_next) {
-        if (entry->ai_family != AF_INET || entry->ai_addrlen < sizeof(sockaddr_in))
-            continue;
-        TIdIPv4Bytes bytes;
-        std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
-        addresses.push_back(bytes);
+        if (entry->ai_family == AF_INET && entry->ai_addrlen >= sizeof(sockaddr_in)) {
+            TIdIPv4Bytes bytes;
+            std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
+            addresses.push_back(TIdIPAddress::V4(bytes));
+        } else if (entry->ai_family == AF_INET6 && entry->ai_addrlen >= sizeof(sockaddr_in6)) {
+            TIdIPv6Bytes bytes;
+            std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in6*>(entry->ai_addr)->sin6_addr, 16);
+            addresses.push_back(TIdIPAddress::V6(bytes));
+        }
     }
     ::freeaddrinfo(answer);
     if (addresses.empty())
@@ -255,13 +284,15 @@ std::int32_t ResolveName(const std::string& name, std::vector<TIdIPv4Bytes>& add
     return 0;
 }
 
-std::int32_t ResolveAddress(const TIdIPv4Bytes& address, std::string& name) {
-    sockaddr_in native{};
-    native.sin_family = AF_INET;
-    std::memcpy(&native.sin_addr, address.data(), 4);
+std::int32_t ResolveAddress(const TIdIPAddress& address, std::string& name) {
+    sockaddr_storage native;
+    const socklen_t length = ToNative(
+        SocketAddress{.family = static_cast<std::int16_t>(address.ipv6 ? IdFamilyInet6 : IdFamilyInet),
+                      .address = address.bytes},
+        native);
     char host[NI_MAXHOST];
-    const int result = ::getnameinfo(reinterpret_cast<const sockaddr*>(&native), sizeof native, host,
-                                     sizeof host, nullptr, 0, NI_NAMEREQD);
+    const int result = ::getnameinfo(reinterpret_cast<const sockaddr*>(&native), length, host, sizeof host,
+                                     nullptr, 0, NI_NAMEREQD);
     if (result != 0)
         return FailWith(SocketErrorFromResolver(result, errno));
     name = host;

@@ -2,6 +2,7 @@
 
 #include "base/Format.h"
 #include "base/Strings.h"
+#include "net/IdHostLookup.h"
 #include "net/SocketErrorMap.h"
 #include "net/SocketFunctions.h"
 #include "net/WinsockBinding.h"
@@ -60,7 +61,8 @@ std::string CallTitle(const char* name) {
 // Unloads the library at program end, after the socket layer's clean-up: this object is made
 // before any socket layer object, so it goes after them.
 struct LibraryRelease {
-    ~LibraryRelease() { UnloadSocketLibrary(); }
+    // A lookup still resolving keeps the library loaded; the process's end reclaims it.
+    ~LibraryRelease() { TIdHostLookup::UnlessResolving(UnloadSocketLibrary); }
 } libraryRelease;
 
 }  // namespace
@@ -188,6 +190,9 @@ TEntryPointRow* EntryPointTable() {
         MakeRow<epAcceptEx, decltype(&::AcceptEx)>("AcceptEx"),
         MakeRow<epGetAcceptExSockaddrs, decltype(&::GetAcceptExSockaddrs)>("GetAcceptExSockaddrs"),
         MakeRow<epWSARecvEx, decltype(&::WSARecvEx)>("WSARecvEx"),
+        MakeRow<epgetaddrinfo, decltype(&::getaddrinfo)>("getaddrinfo"),
+        MakeRow<epfreeaddrinfo, decltype(&::freeaddrinfo)>("freeaddrinfo"),
+        MakeRow<epgetnameinfo, decltype(&::getnameinfo)>("getnameinfo"),
     };
     static_assert(sizeof rows / sizeof rows[0] == EntryPointCount);
     return rows;
@@ -260,19 +265,35 @@ std::int32_t FailWith(std::int32_t code) {
     return -1;
 }
 
-sockaddr_in ToNative(const SocketAddressIn& address) {
-    sockaddr_in native{};
-    native.sin_family = static_cast<ADDRESS_FAMILY>(address.family);
-    native.sin_port = address.port;
-    std::memcpy(&native.sin_addr, address.address.data(), 4);
-    return native;
+// The record in the library's form (whose family numbers are the table's); returns its length.
+int ToNative(const SocketAddress& address, sockaddr_storage& native) {
+    native = {};
+    if (address.family == AF_INET6) {
+        auto& in6 = reinterpret_cast<sockaddr_in6&>(native);
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = address.port;
+        std::memcpy(&in6.sin6_addr, address.address.data(), 16);
+        return sizeof in6;
+    }
+    auto& in = reinterpret_cast<sockaddr_in&>(native);
+    in.sin_family = static_cast<ADDRESS_FAMILY>(address.family);
+    in.sin_port = address.port;
+    std::memcpy(&in.sin_addr, address.address.data(), 4);
+    return sizeof in;
 }
 
-SocketAddressIn FromNative(const sockaddr_in& native) {
-    SocketAddressIn address;
-    address.family = static_cast<std::int16_t>(native.sin_family);
-    address.port = native.sin_port;
-    std::memcpy(address.address.data(), &native.sin_addr, 4);
+SocketAddress FromNative(const sockaddr_storage& native) {
+    SocketAddress address;
+    address.family = static_cast<std::int16_t>(native.ss_family);
+    if (native.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(native);
+        address.port = in6.sin6_port;
+        std::memcpy(address.address.data(), &in6.sin6_addr, 16);
+        return address;
+    }
+    const auto& in = reinterpret_cast<const sockaddr_in&>(native);
+    address.port = in.sin_port;
+    std::memcpy(address.address.data(), &in.sin_addr, 4);
     return address;
 }
 
@@ -306,24 +327,26 @@ TSocket Socket(std::int32_t family, std::int32_t type, std::int32_t protocol) {
     return FromNative(Bound<epsocket, decltype(&::socket)>()(family, type, protocol));
 }
 
-std::int32_t Bind(TSocket socket, const SocketAddressIn& address) {
-    const sockaddr_in native = ToNative(address);
+std::int32_t Bind(TSocket socket, const SocketAddress& address) {
+    sockaddr_storage native;
+    const int length = ToNative(address, native);
     return Bound<epbind, decltype(&::bind)>()(Native(socket), reinterpret_cast<const sockaddr*>(&native),
-                                              sizeof native);
+                                              length);
 }
 
-std::int32_t Connect(TSocket socket, const SocketAddressIn& address) {
-    const sockaddr_in native = ToNative(address);
-    return Bound<epconnect, decltype(&::connect)>()(
-        Native(socket), reinterpret_cast<const sockaddr*>(&native), sizeof native);
+std::int32_t Connect(TSocket socket, const SocketAddress& address) {
+    sockaddr_storage native;
+    const int length = ToNative(address, native);
+    return Bound<epconnect, decltype(&::connect)>()(Native(socket),
+                                                    reinterpret_cast<const sockaddr*>(&native), length);
 }
 
 std::int32_t Listen(TSocket socket, std::int32_t backlog) {
     return Bound<eplisten, decltype(&::listen)>()(Native(socket), backlog);
 }
 
-TSocket Accept(TSocket socket, SocketAddressIn& peer) {
-    sockaddr_in native{};
+TSocket Accept(TSocket socket, SocketAddress& peer) {
+    sockaddr_storage native{};
     int length = sizeof native;
     const SOCKET result =
         Bound<epaccept, decltype(&::accept)>()(Native(socket), reinterpret_cast<sockaddr*>(&native), &length);
@@ -343,16 +366,16 @@ std::int32_t Recv(TSocket socket, void* buffer, std::int32_t length, std::int32_
 }
 
 std::int32_t SendTo(TSocket socket, const void* buffer, std::int32_t length, std::int32_t flags,
-                    const SocketAddressIn& to) {
-    const sockaddr_in native = ToNative(to);
+                    const SocketAddress& to) {
+    sockaddr_storage native;
+    const int size = ToNative(to, native);
     return Bound<epsendto, decltype(&::sendto)>()(Native(socket), static_cast<const char*>(buffer), length,
-                                                  flags, reinterpret_cast<const sockaddr*>(&native),
-                                                  sizeof native);
+                                                  flags, reinterpret_cast<const sockaddr*>(&native), size);
 }
 
 std::int32_t RecvFrom(TSocket socket, void* buffer, std::int32_t length, std::int32_t flags,
-                      SocketAddressIn& from) {
-    sockaddr_in native{};
+                      SocketAddress& from) {
+    sockaddr_storage native{};
     int size = sizeof native;
     const int result =
         Bound<eprecvfrom, decltype(&::recvfrom)>()(Native(socket), static_cast<char*>(buffer), length, flags,
@@ -420,8 +443,8 @@ std::int32_t Close(TSocket socket) {
     return Bound<epclosesocket, decltype(&::closesocket)>()(Native(socket));
 }
 
-std::int32_t GetSockName(TSocket socket, SocketAddressIn& address) {
-    sockaddr_in native{};
+std::int32_t GetSockName(TSocket socket, SocketAddress& address) {
+    sockaddr_storage native{};
     int length = sizeof native;
     const int result = Bound<epgetsockname, decltype(&::getsockname)>()(
         Native(socket), reinterpret_cast<sockaddr*>(&native), &length);
@@ -430,8 +453,8 @@ std::int32_t GetSockName(TSocket socket, SocketAddressIn& address) {
     return result;
 }
 
-std::int32_t GetPeerName(TSocket socket, SocketAddressIn& address) {
-    sockaddr_in native{};
+std::int32_t GetPeerName(TSocket socket, SocketAddress& address) {
+    sockaddr_storage native{};
     int length = sizeof native;
     const int result = Bound<epgetpeername, decltype(&::getpeername)>()(
         Native(socket), reinterpret_cast<sockaddr*>(&native), &length);
@@ -478,32 +501,48 @@ std::int32_t GetHostName(char* buffer, std::int32_t length) {
     return 0;
 }
 
-std::int32_t ResolveName(const std::string& name, std::vector<TIdIPv4Bytes>& addresses) {
+std::int32_t ResolveName(const std::string& name, std::vector<TIdIPAddress>& addresses) {
     addresses.clear();
     // The lookup reads a C string: a name with a NUL byte would be looked up cut short.
     if (name.find('\0') != std::string::npos)
         return FailWith(seHostNotFound);
-    const hostent* answer = Bound<epgethostbyname, decltype(&::gethostbyname)>()(name.c_str());
-    if (answer == nullptr)
-        return -1;
-    if (answer->h_addrtype == AF_INET && answer->h_length == 4) {
-        for (char** entry = answer->h_addr_list; *entry != nullptr; ++entry) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;  // one entry per address, not one per socket type
+    addrinfo* answer = nullptr;
+    const int result =
+        Bound<epgetaddrinfo, decltype(&::getaddrinfo)>()(name.c_str(), nullptr, &hints, &answer);
+    if (result != 0)
+        return FailWith(result);
+    for (const addrinfo* entry = answer; entry != nullptr; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET && entry->ai_addrlen >= sizeof(sockaddr_in)) {
             TIdIPv4Bytes bytes;
-            std::memcpy(bytes.data(), *entry, 4);
-            addresses.push_back(bytes);
+            std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr, 4);
+            addresses.push_back(TIdIPAddress::V4(bytes));
+        } else if (entry->ai_family == AF_INET6 && entry->ai_addrlen >= sizeof(sockaddr_in6)) {
+            TIdIPv6Bytes bytes;
+            std::memcpy(bytes.data(), &reinterpret_cast<const sockaddr_in6*>(entry->ai_addr)->sin6_addr, 16);
+            addresses.push_back(TIdIPAddress::V6(bytes));
         }
     }
+    Bound<epfreeaddrinfo, decltype(&::freeaddrinfo)>()(answer);
     if (addresses.empty())
         return FailWith(seHostNotFound);
     return 0;
 }
 
-std::int32_t ResolveAddress(const TIdIPv4Bytes& address, std::string& name) {
-    const hostent* answer = Bound<epgethostbyaddr, decltype(&::gethostbyaddr)>()(
-        reinterpret_cast<const char*>(address.data()), 4, AF_INET);
-    if (answer == nullptr)
-        return -1;
-    name = answer->h_name;
+std::int32_t ResolveAddress(const TIdIPAddress& address, std::string& name) {
+    sockaddr_storage native;
+    const int length =
+        ToNative(SocketAddress{.family = static_cast<std::int16_t>(address.ipv6 ? AF_INET6 : AF_INET),
+                               .address = address.bytes},
+                 native);
+    char host[NI_MAXHOST];
+    const int result = Bound<epgetnameinfo, decltype(&::getnameinfo)>()(
+        reinterpret_cast<const sockaddr*>(&native), length, host, sizeof host, nullptr, 0, NI_NAMEREQD);
+    if (result != 0)
+        return FailWith(result);
+    name = host;
     return 0;
 }
 

@@ -1,12 +1,14 @@
 #include "net/SocketLibrary.h"
 
 #include "net/IdExceptions.h"
+#include "net/IdHostLookup.h"
 
 namespace w20 {
 
 SocketLibrary::~SocketLibrary() {
+    // A lookup still resolving keeps the library started; the process's end reclaims it.
     if (started_)
-        functions_.Cleanup();
+        TIdHostLookup::UnlessResolving([this] { functions_.Cleanup(); });
 }
 
 bool SocketLibrary::Started() {

@@ -16,7 +16,8 @@
 namespace w20 {
 
 // The rows of EntryPointTable, in table order. The twelve rows after epWSAProviderConfigChange
-// bind the character-set-neutral form of a function to its "A" name.
+// bind the character-set-neutral form of a function to its "A" name; the last three are the
+// lookups of both address families.
 enum TEntryPoint : int {
     epWSACleanup,
     epaccept,
@@ -130,6 +131,9 @@ enum TEntryPoint : int {
     epAcceptEx,
     epGetAcceptExSockaddrs,
     epWSARecvEx,
+    epgetaddrinfo,
+    epfreeaddrinfo,
+    epgetnameinfo,
     EntryPointCount
 };
 

@@ -10,6 +10,7 @@
 
 #include "base/DateTime.h"
 #include "base/Exception.h"
+#include "http/IdURI.h"
 #include "http/InternetDate.h"
 #include "tests/http/ScopedTimeZone.h"
 
@@ -73,6 +74,8 @@ TEST_F(CookieStore, DomainDecidesWhichHostsGetACookie) {
         {"a=1; path=/; domain=10.0.0.1", "10.0.0.1", "10.0.0.1:a=1", "10.0.0.1", true},
         {"a=1; path=/; domain=.0.0.1", "10.0.0.1", "", "10.0.0.1", false},
         {"a=1; path=/; domain=.2.3.4", "x.2.3.4", ".2.3.4:a=1", "1.2.3.4", false},
+        {"a=1; path=/; domain=.2.3.4", "x.2.3.4", ".2.3.4:a=1", "::ffff:1.2.3.4", false},
+        {"a=1; path=/", "::1", "::1:a=1", "::1", true},
         {"a=1; path=/", "localhost", "localhost:a=1", "localhost", true},
         // A public suffix would reach unrelated sites; the host may still set its own name.
         {"a=1; path=/; domain=.com.pl", "shop.com.pl", "", "other.com.pl", false},
@@ -87,7 +90,7 @@ TEST_F(CookieStore, DomainDecidesWhichHostsGetACookie) {
         TIdCookieManager manager;
         manager.AddSetCookie(c.setCookie, c.from);
         EXPECT_EQ(Stored(manager), c.stored);
-        EXPECT_EQ(Header(manager, std::string("http://") + c.requestHost + "/"), c.sent ? "a=1" : "");
+        EXPECT_EQ(Header(manager, "http://" + HostPort(c.requestHost, "") + "/"), c.sent ? "a=1" : "");
     }
 }
 

@@ -138,6 +138,8 @@ TEST(TIdCookie, DomainCheckAgainstTheRequestHost) {
         {"10.0.0.1", "10.0.0.1", true},
         {"10.0.0.1", ".0.0.1", false},
         {"10.0.0.1", "10.0.0.2", false},
+        {"::ffff:10.0.0.1", ".0.0.1", false},  // an IPv6 address has no parent domains either
+        {"::1", "::1", true},
         {"localhost", "localhost", true},
         {"localhost", ".localhost", false},
         {".b.c", ".B.C", true},

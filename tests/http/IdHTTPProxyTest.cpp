@@ -102,16 +102,33 @@ TEST(IdHTTPProxy, HostileProxiesEachEndInTheirOwnFailure) {
 
 TEST(IdHTTPProxy, PlainHttpGoesToTheProxyWithTheWholeUrl) {
     test::ScriptedServer proxy(
-        {{test::WaitRequest(), test::Send(HttpOk("one")), test::WaitRequest(), test::Send(HttpOk("two"))}});
+        {{test::WaitRequest(), test::Send(HttpOk("one")), test::WaitRequest(), test::Send(HttpOk("two")),
+          test::WaitRequest(), test::Send(HttpOk("three"))}});
     Client http(proxy.Port(), "user", "pass");
     EXPECT_EQ(GetOutcome(http, "http://quotes.example.net:8080/q.php?a=1"), "one");
     EXPECT_EQ(GetOutcome(http, "http://other.example.net/q.php"), "two");
+    EXPECT_EQ(GetOutcome(http, "http://[2001:db8::1]/q.php"), "three");
     EXPECT_EQ(http.connects, 1) << "one connection to the proxy serves every server";
     const std::string credentials = "Proxy-Authorization: Basic dXNlcjpwYXNz";
     EXPECT_EQ(proxy.Received(0),
               test::GetRequest("http://quotes.example.net:8080/q.php?a=1", "quotes.example.net:8080",
                                {credentials}) +
-                  test::GetRequest("http://other.example.net:80/q.php", "other.example.net", {credentials}));
+                  test::GetRequest("http://other.example.net:80/q.php", "other.example.net", {credentials}) +
+                  test::GetRequest("http://[2001:db8::1]:80/q.php", "[2001:db8::1]", {credentials}));
+}
+
+// A proxy reached over IPv6, asked for a tunnel to an IPv6 server: both in brackets.
+TEST(IdHTTPProxy, IPv6ProxyAndTunnelTarget) {
+    test::ScriptedServerOptions options;
+    options.ipv6 = true;
+    test::ScriptedServer proxy({test::Respond("HTTP/1.1 403 Forbidden\r\n\r\n")}, options);
+    Client http;
+    ApplyProxy(http.ProxyParams(), TIdProxy{"::1", proxy.Port(), "", ""});
+    const std::string address = "[::1]:" + std::to_string(proxy.Port());
+    EXPECT_EQ(GetOutcome(http, "https://[::1]:4433/q.php"),
+              "!EIdHTTPProxyRefused: Proxy " + address + " refused the tunnel: HTTP/1.1 403 Forbidden");
+    const std::string head = "CONNECT [::1]:4433 HTTP/1.1\r\nHost: [::1]:4433\r\n";
+    EXPECT_EQ(proxy.Received(0).substr(0, head.size()), head);
 }
 
 TEST(IdHTTPProxy, TinyproxyForwardsAndTunnels) {

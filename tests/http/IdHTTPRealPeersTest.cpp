@@ -11,7 +11,7 @@
 #include "tests/support/PythonHttpServer.h"
 #include "tests/support/TempDir.h"
 
-// The client against servers we did not write, on 127.0.0.1.
+// The client against servers we did not write, on 127.0.0.1 (and ::1).
 namespace w20 {
 namespace {
 
@@ -68,6 +68,11 @@ TEST(IdHTTPAgainstNginx, KeepsAliveFollowsRedirectsReportsErrorsAndSendsCookiesB
     EXPECT_EQ(GetOutcome(http, nginx.Url("/login")), "welcome");
     EXPECT_EQ(GetOutcome(http, nginx.Url("/echo")), "cookie=[sid=abc123] host=[" + host + "]");
     EXPECT_EQ(http.connects, 3) << nginx.ErrorLog();
+
+    // The same server over IPv6: the address in brackets in the URL and the Host line.
+    const std::string ipv6Host = "[::1]:" + std::to_string(nginx.Port());
+    EXPECT_EQ(GetOutcome(http, nginx.UrlFor("[::1]", "/echo")), "cookie=[] host=[" + ipv6Host + "]");
+    EXPECT_EQ(http.connects, 4);
 }
 
 // A server that drops idle connections sooner than the client asks again: every request is

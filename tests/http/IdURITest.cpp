@@ -57,6 +57,11 @@ TEST(TIdURI, ParsesAbsoluteAndRelativeReferences) {
         {"http://h#top", {"http", "", "", "h", "", "/", "", "", "top"}},
         {"", {"", "", "", "", "", "", "", "", ""}},
         {"://", {"", "", "", "", "", "/", "", "", ""}},
+        // An IPv6 address in brackets: its colons are not the port's.
+        {"http://[::1]:8080/q.php", {"http", "", "", "::1", "8080", "/", "q.php", "", ""}},
+        {"http://u:p@[2001:db8::1]/q.php?x=1",
+         {"http", "u", "p", "2001:db8::1", "", "/", "q.php", "?x=1", ""}},
+        {"http://[::1]?x=1", {"http", "", "", "::1", "", "/", "", "?x=1", ""}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -88,6 +93,10 @@ TEST(TIdURI, BuildsTextFromComponents) {
 
     uri.SetPassword("");
     EXPECT_EQ(uri.BuildURI(true, false), "http://user@h:80/x/y.html?q=1");
+    uri.SetHost("::1");
+    EXPECT_EQ(uri.BuildURI(true, false), "http://user@[::1]:80/x/y.html?q=1");
+    uri.SetPort("");
+    EXPECT_EQ(uri.URI(), "http://[::1]/x/y.html?q=1");
 }
 
 TEST(TIdURI, BuildingWithoutProtocolOrHostFails) {

@@ -64,6 +64,9 @@ TEST(HostText, DottedQuadsHostNamesAndDomains) {
         {"a.b.c", false, true, ".b.c"},
         {"host", false, true, "host"},
         {"", false, true, ""},
+        {"::1", false, false, "::1"},
+        {"::ffff:1.2.3.4", false, false, ".2.3.4"},
+        {"fe80::1%eth0", false, true, "fe80::1%eth0"},  // a zone is no part of an address text
         {"\x01"
          "1.2.3.4\r\n",
          true, false, ".2.3.4\r\n"},
@@ -169,6 +172,51 @@ TEST(AddressText, FormatsDottedDecimal) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(FormatAddress(c.bytes), c.text);
+}
+
+// Each text with the form it is written back in; an empty form: rejected.
+TEST(AddressText, IPv6TextsAndTheirShortestForm) {
+    const struct {
+        std::string text;
+        std::string written;
+    } cases[] = {
+        {"::1", "::1"},
+        {"::", "::"},
+        {"0:0:0:0:0:0:0:1", "::1"},
+        {"2001:DB8:0:0:0:0:0:1", "2001:db8::1"},
+        {"2001:0db8:0000:0001:0000:0000:0000:0001", "2001:db8:0:1::1"},  // the longer run goes
+        {"2001:db8:0:0:1:0:0:1", "2001:db8::1:0:0:1"},                   // a tie: the first run goes
+        {"2001:db8:0:1:1:1:1:1", "2001:db8:0:1:1:1:1:1"},                // one zero group stays
+        {"1:2:3:4:5:6:7::", "1:2:3:4:5:6:7:0"},
+        {"::ffff:1.2.3.4", "::ffff:1.2.3.4"},
+        {"::FFFF:0102:0304", "::ffff:1.2.3.4"},
+        {"64:ff9b::192.0.2.33", "64:ff9b::c000:221"},
+        {":::", ""},
+        {"1::2::3", ""},
+        {"1:2:3:4:5:6:7:8:9", ""},
+        {"1:2:3:4:5:6:7", ""},
+        {"12345::1", ""},
+        {"1::2:", ""},
+        {"::g", ""},
+        {"::1.2.3", ""},
+        {"::1.2.3.256", ""},
+        {"::01.2.3.4x", ""},
+        {"1.2.3.4::", ""},
+        {"::1 ", ""},
+        {"[::1]", ""},
+        {"fe80::1%eth0", ""},
+        {std::string("::1\0", 4), ""},
+    };
+    for (const auto& c : cases) {
+        TIdIPAddress address;
+        const bool valid = ParseIPAddressText(c.text, address);
+        EXPECT_EQ(valid, !c.written.empty()) << "'" << c.text << "'";
+        if (valid) {
+            EXPECT_TRUE(address.ipv6) << c.text;
+            EXPECT_EQ(FormatIPAddress(address), c.written) << c.text;
+            EXPECT_TRUE(IsIPHostText(c.text)) << c.text;
+        }
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <optional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -30,13 +31,20 @@ struct FakeState {
     int startupResult = 0;
     int lookups = 0;
     std::string lookedUp;
-    std::vector<TIdIPv4Bytes> answer;
+    std::vector<TIdIPAddress> answer;
     std::int32_t lookupError = 0;
     int interruptsLeft = 0;
     std::vector<std::int32_t> pollTimeouts;
-    TIdIPv4Bytes reversed = {};
+    TIdIPAddress reversed = {};
+    int cleanups = 0;
 };
 FakeState fake;
+
+TIdIPAddress Address(const std::string& text) {
+    TIdIPAddress address;
+    EXPECT_TRUE(ParseIPAddressText(text, address)) << text;
+    return address;
+}
 
 SocketFunctions FakeFunctions() {
     fake = FakeState();
@@ -47,7 +55,7 @@ SocketFunctions FakeFunctions() {
         return fake.startupResult;
     };
     functions.ResolveName = [](const std::string& name,
-                               std::vector<TIdIPv4Bytes>& addresses) -> std::int32_t {
+                               std::vector<TIdIPAddress>& addresses) -> std::int32_t {
         ++fake.lookups;
         fake.lookedUp = name;
         addresses = fake.answer;
@@ -56,7 +64,7 @@ SocketFunctions FakeFunctions() {
         PlatformSocketFunctions().SetLastError(fake.lookupError);
         return -1;
     };
-    functions.ResolveAddress = [](const TIdIPv4Bytes& address, std::string& name) -> std::int32_t {
+    functions.ResolveAddress = [](const TIdIPAddress& address, std::string& name) -> std::int32_t {
         fake.reversed = address;
         name = "quotes.example";
         if (fake.lookupError == 0)
@@ -113,6 +121,43 @@ TEST(SharedStack, FirstComponentCreatesLastFrees) {
     EXPECT_TRUE(library.Started());
 }
 
+// A lookup thread may still be inside the resolver when the program ends and its socket library
+// is shut down: the shut-down is skipped then.
+std::atomic<bool> lookupHeld = false;
+
+TEST(SharedStack, LibraryNotShutDownUnderARunningLookup) {
+    SocketFunctions functions = FakeFunctions();
+    functions.ResolveName = [](const std::string&, std::vector<TIdIPAddress>& addresses) -> std::int32_t {
+        while (lookupHeld)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        addresses = {TIdIPAddress::V4({10, 0, 0, 1})};
+        return 0;
+    };
+    functions.Cleanup = [] {
+        ++fake.cleanups;
+        return 0;
+    };
+    lookupHeld = true;
+    std::optional<TIdHostLookup> lookup;
+    {
+        SocketLibrary library(functions);
+        TIdStackPosix stack(library);
+        lookup.emplace(stack.StartHostLookup("quotes.example"));
+    }
+    EXPECT_EQ(fake.cleanups, 0);
+    lookupHeld = false;
+    ASSERT_TRUE(lookup->WaitFinished(std::chrono::seconds(5)));
+    EXPECT_EQ(lookup->Addresses(), std::vector<std::string>{"10.0.0.1"});
+    // Lookups of earlier tests may still be finishing in this process.
+    for (int i = 0; i < 100 && !TIdHostLookup::UnlessResolving([] {}); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    {
+        SocketLibrary library(functions);
+        library.Start();
+    }
+    EXPECT_EQ(fake.cleanups, 1);
+}
+
 TEST(SharedStack, FailedStartupRaisesAndIsTriedAgain) {
     SocketLibrary library(FakeFunctions());
     ScopedStackClass stackClass(library);
@@ -157,7 +202,7 @@ TEST(SharedStack, ComponentsOnManyThreads) {
 TEST(LookupHost, AddressTextsAndLocalhostNeedNoLookup) {
     SocketLibrary library(FakeFunctions());
     TIdStackPosix stack(library);
-    fake.answer = {{10, 1, 2, 3}, {10, 9, 9, 9}};
+    fake.answer = {Address("2001:db8::5"), Address("10.1.2.3"), Address("10.9.9.9")};
     const struct {
         std::string host;
         std::string result;
@@ -167,9 +212,9 @@ TEST(LookupHost, AddressTextsAndLocalhostNeedNoLookup) {
         {"LOCALHOST", "127.0.0.1", 0},     {"127.0.0.1", "127.0.0.1", 0},
         {"0x7f.1", "0x7f.1", 0},  // returned as written; the connect reads it again
         {" 127.0.0.1", " 127.0.0.1", 0},   {"10", "10", 0},
-        {"localhost.", "10.1.2.3", 1},  // not "LOCALHOST", not an address: looked up, first address
+        {"localhost.", "10.1.2.3", 1},  // not "LOCALHOST", not an address: looked up, first IPv4 address
         {"quotes.example", "10.1.2.3", 1}, {" localhost", "10.1.2.3", 1},  // no trimming
-        {"1.2.3.4 ", "10.1.2.3", 1},
+        {"1.2.3.4 ", "10.1.2.3", 1},       {"::1", "::1", 0},
     };
     for (const auto& c : cases) {
         fake.lookups = 0;
@@ -179,6 +224,11 @@ TEST(LookupHost, AddressTextsAndLocalhostNeedNoLookup) {
             EXPECT_EQ(fake.lookedUp, c.host);
         }
     }
+    // A zone or brackets are no part of an address text, and no name holds a colon.
+    fake.lookups = 0;
+    for (const std::string host : {"fe80::1%eth0", "[::1]"})
+        EXPECT_THROW(stack.LookupHostAddresses(host), EIdInvalidIPAddress) << host;
+    EXPECT_EQ(fake.lookups, 0);
     // Nothing is cached.
     fake.lookups = 0;
     stack.LookupHost("quotes.example");
@@ -228,7 +278,9 @@ TEST(AddressToHostName, ReadsTheAddressLikeAConnect) {
     SocketLibrary library(FakeFunctions());
     TIdStackPosix stack(library);
     EXPECT_EQ(stack.AddressToHostName("10.1"), "quotes.example");
-    EXPECT_EQ(fake.reversed, (TIdIPv4Bytes{10, 0, 0, 1}));
+    EXPECT_EQ(fake.reversed, Address("10.0.0.1"));
+    EXPECT_EQ(stack.AddressToHostName("2001:db8::1"), "quotes.example");
+    EXPECT_EQ(fake.reversed, Address("2001:db8::1"));
     EXPECT_THROW(stack.AddressToHostName("not.an.address"), EIdInvalidIPAddress);
     fake.lookupError = 11001;
     EXPECT_THROW(stack.AddressToHostName("10.0.0.1"), EIdSocketError);
@@ -237,10 +289,10 @@ TEST(AddressToHostName, ReadsTheAddressLikeAConnect) {
 TEST(LocalAddresses, EveryAddressOfTheHostName) {
     SocketLibrary library(FakeFunctions());
     TIdStackPosix stack(library);
-    fake.answer = {{192, 168, 1, 5}, {10, 0, 0, 7}};
-    EXPECT_EQ(stack.LocalAddresses(), (std::vector<std::string>{"192.168.1.5", "10.0.0.7"}));
+    fake.answer = {Address("192.168.1.5"), Address("fd00:0::7"), Address("10.0.0.7")};
+    EXPECT_EQ(stack.LocalAddresses(), (std::vector<std::string>{"192.168.1.5", "fd00::7", "10.0.0.7"}));
     EXPECT_EQ(fake.lookedUp, stack.LocalHostName());
-    fake.answer = {{10, 0, 0, 8}};
+    fake.answer = {Address("10.0.0.8")};
     EXPECT_EQ(stack.FirstLocalAddress(), "10.0.0.8");  // looked up again
     fake.lookupError = 11001;
     EXPECT_THROW(stack.LocalAddresses(), EIdSocketError);

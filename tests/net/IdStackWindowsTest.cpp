@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "net/IdExceptions.h"
+#include "net/IdIOHandlerSocket.h"
+#include "net/IdTCPClient.h"
 #include "net/SocketErrorMap.h"
 #include "tests/support/ScriptedServer.h"
 
@@ -99,6 +101,25 @@ TEST_F(WindowsStack, FailuresCarryTheSocketErrorCodes) {
     EXPECT_EQ(stack_->SelectSockets(&notASocket, nullptr, nullptr, 0), -1);
     EXPECT_EQ(stack_->LastSocketError(), seNotSocket);
     EXPECT_EQ(stack_->SocketErrorText(10093), "Socket Error # 10093\r\n");
+}
+
+// The connect of a client, through the socket library's IPv4 and IPv6 sockets alike.
+TEST_F(WindowsStack, ClientConnectsOverEitherFamily) {
+    for (const bool ipv6 : {false, true}) {
+        test::ScriptedServerOptions options;
+        options.ipv6 = ipv6;
+        ScriptedServer server({{test::Send("hi\n"), test::Silent(test::Millis(3000))}}, options);
+        TIdTCPClient client;
+        const std::string host = ipv6 ? "::1" : "127.0.0.1";
+        client.SetHost(host);
+        client.SetPort(server.Port());
+        client.Connect(5000);
+        EXPECT_EQ(client.ReadLine(), "hi");
+        auto* handler = dynamic_cast<TIdIOHandlerSocket*>(client.IOHandler());
+        ASSERT_NE(handler, nullptr);
+        EXPECT_EQ(handler->Binding()->RemoteIP(), host);
+        EXPECT_EQ(handler->Binding()->IP(), host);
+    }
 }
 
 TEST_F(WindowsStack, NamesAndServices) {

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -294,30 +295,87 @@ TEST(TCPClient, RefusedConnect) {
     }
 }
 
-// A name with two addresses: the first refuses, since the servers listen on 127.0.0.1 alone.
-std::int32_t TwoAddresses(const std::string&, std::vector<TIdIPv4Bytes>& addresses) {
-    addresses = {{127, 0, 0, 2}, {127, 0, 0, 1}};
+// The addresses the name lookup of a test gives.
+std::vector<std::string> answer;
+
+std::int32_t Answer(const std::string&, std::vector<TIdIPAddress>& addresses) {
+    addresses.clear();
+    for (const std::string& text : answer) {
+        addresses.emplace_back();
+        EXPECT_TRUE(ParseIPAddressText(text, addresses.back())) << text;
+    }
     return 0;
 }
 
-TEST(TCPClient, EveryAddressOfTheNameInTurn) {
-    const test::ScopedResolver resolver(TwoAddresses);
-    test::ScriptedServer server({{test::Send("hi\n"), test::Silent(Millis(3000))}});
-    for (const std::int32_t timeout : {0, 2000}) {
-        Client client(server.Port(), "quotes.example");
-        client.Connect(timeout);
-        EXPECT_EQ(client.ReadLine(), "hi");
-        EXPECT_EQ(client.events,
-                  (std::vector<std::string>{"Resolving hostname quotes.example.", "Connecting to 127.0.0.2.",
-                                            "Connecting to 127.0.0.1.", "Connected.", "connected"}));
+TEST(TCPClient, EveryAddressOfTheNameRaced) {
+    const struct {
+        std::string name;
+        std::vector<std::string> addresses;
+        bool serverOnIPv6;
+        bool fullFirst;  // the first address's listen queue is full: its connect never answers
+        std::vector<std::string> connecting;
+    } rows[] = {
+        // The servers listen on one loopback address; the others refuse at once.
+        {"first refuses", {"127.0.0.2", "127.0.0.1"}, false, false, {"127.0.0.2", "127.0.0.1"}},
+        {"IPv6 only", {"::1"}, true, false, {"::1"}},
+        {"IPv6 refuses, IPv4 answers", {"::1", "127.0.0.1"}, false, false, {"::1", "127.0.0.1"}},
+        // The families take turns, the first address's family first.
+        {"families interleaved", {"127.0.0.2", "127.0.0.3", "::1"}, true, false, {"127.0.0.2", "::1"}},
+        {"first never answers", {"127.0.0.1", "::1"}, true, true, {"127.0.0.1", "::1"}},
+    };
+    const test::ScopedResolver resolver(Answer);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        answer = row.addresses;
+        std::optional<test::FullBacklogListener> full;
+        if (row.fullFirst) {
+            full.emplace();
+            ASSERT_TRUE(full->Full()) << "the kernel answers every connect: no unanswered one";
+        }
+        test::ScriptedServerOptions options;
+        options.ipv6 = row.serverOnIPv6;
+        options.port = full ? full->Port() : 0;
+        test::ScriptedServer server({{test::Send("hi\n"), test::Silent(Millis(3000))}}, options);
+        for (const std::int32_t timeout : {0, 10000}) {
+            Client client(server.Port(), "quotes.example");
+            const Clock::time_point start = Clock::now();
+            client.Connect(timeout);
+            EXPECT_LT(MillisecondsSince(start), 1000);
+            EXPECT_EQ(client.ReadLine(), "hi");
+            std::vector<std::string> events = {"Resolving hostname quotes.example."};
+            for (const std::string& address : row.connecting)
+                events.push_back("Connecting to " + address + ".");
+            events.insert(events.end(), {"Connected.", "connected"});
+            EXPECT_EQ(client.events, events);
+        }
     }
+    // A local address binds sockets of its own family only: the IPv6 address is left out.
+    answer = {"::1", "127.0.0.1"};
+    test::ScriptedServer server({{test::Send("hi\n"), test::Silent(Millis(3000))}});
+    Client bound(server.Port(), "quotes.example");
+    bound.SetBoundIP("127.0.0.1");
+    bound.Connect(2000);
+    EXPECT_EQ(bound.events,
+              (std::vector<std::string>{"Resolving hostname quotes.example.", "Connecting to 127.0.0.1.",
+                                        "Connected.", "connected"}));
     // When every address refuses, the last refusal is the news.
+    answer = {"127.0.0.2", "::1"};
     Client refused(static_cast<std::uint16_t>(test::UnusedPort()), "quotes.example");
     EXPECT_EQ(Outcome([&] {
                   refused.Connect();
                   return std::string();
               }),
               "!EIdSocketError: " + Refused);
+}
+
+TEST(TCPClient, IPv6Literal) {
+    test::ScriptedServerOptions options;
+    options.ipv6 = true;
+    test::ScriptedServer server({{test::Send("hi\n"), test::Silent(Millis(3000))}}, options);
+    Client client(server.Port(), "::1");
+    client.Connect();
+    EXPECT_EQ(client.ReadLine(), "hi");
+    EXPECT_EQ(client.events, (std::vector<std::string>{"Connecting to ::1.", "Connected.", "connected"}));
 }
 
 TEST(TCPClient, TimedConnect) {

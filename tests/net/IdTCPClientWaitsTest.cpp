@@ -37,13 +37,19 @@ struct Client : TIdTCPClient {
 };
 
 // A name service that answers only after seconds, as a broken one does.
-std::int32_t StalledLookup(const std::string&, std::vector<TIdIPv4Bytes>&) {
+std::int32_t StalledLookup(const std::string&, std::vector<TIdIPAddress>&) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
     PlatformSocketFunctions().SetLastError(seHostNotFound);
     return -1;
 }
 
-enum class Far { Script, FullBacklog, StalledLookup };
+// Two addresses whose connects both go unanswered (the full listener's), raced.
+std::int32_t TwoUnanswered(const std::string&, std::vector<TIdIPAddress>& addresses) {
+    addresses = {TIdIPAddress::V4({127, 0, 0, 1}), TIdIPAddress::V4({127, 0, 0, 1})};
+    return 0;
+}
+
+enum class Far { Script, FullBacklog, StalledLookup, Race };
 
 // The peer of a row: a connection that plays a script, a connect that goes unanswered, or a name
 // whose lookup does not answer.
@@ -55,10 +61,10 @@ struct Peer {
     Peer(Far far, const std::optional<test::Script>& script) {
         if (far == Far::Script)
             server.emplace(std::vector<test::Script>{*script});
-        else if (far == Far::FullBacklog)
+        if (far == Far::FullBacklog || far == Far::Race)
             backlog.emplace();
-        else
-            resolver.emplace(StalledLookup);
+        if (far == Far::StalledLookup || far == Far::Race)
+            resolver.emplace(far == Far::Race ? TwoUnanswered : StalledLookup);
     }
     bool Ready() const { return !backlog || backlog->Full(); }
     std::string Host() const { return resolver ? "quotes.stalled.example" : "127.0.0.1"; }
@@ -92,6 +98,10 @@ TEST(TCPClientWaits, IdleHookRunsBetweenTheStepsOfEveryWait) {
          "!runtime_error: closing", 3, 0, 1000},
         {"lookup without limit, ended by the hook", Far::StalledLookup, std::nullopt, 0, 3,
          "!runtime_error: closing", 3, 0, 1000},
+        {"race of two addresses, to its limit", Far::Race, std::nullopt, 600, 0, ConnectTimedOut, 2, 580,
+         900},
+        {"race of two addresses, ended by the hook", Far::Race, std::nullopt, 0, 10,
+         "!runtime_error: closing", 10, 250, 1000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -157,6 +167,8 @@ TEST(TCPClientWaits, DeadlineEndsEveryWaitTogether) {
          380, 1000},
         {"lookup without limit", Far::StalledLookup, std::nullopt, 0, 400, nullptr,
          "!runtime_error: deadline", 380, 1000},
+        {"race without limit", Far::Race, std::nullopt, 0, 400, nullptr, "!runtime_error: deadline", 380,
+         1000},
         // The tighter limit speaks.
         {"connect limit before the deadline", Far::FullBacklog, std::nullopt, 300, 3000, nullptr,
          ConnectTimedOut, 280, 1000},

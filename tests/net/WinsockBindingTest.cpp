@@ -46,9 +46,9 @@ TEST_F(WinsockBinding, CallsBeforeStartUpRaiseTheRowsTitle) {
              SocketPollEntry entry{0, pollReadable, 0};
              functions.Poll(&entry, 1, 0);
          }},
-        {"gethostbyname",
+        {"getaddrinfo",
          [&] {
-             std::vector<TIdIPv4Bytes> addresses;
+             std::vector<TIdIPAddress> addresses;
              functions.ResolveName("localhost", addresses);
          }},
         {"WSACleanup", [&] { functions.Cleanup(); }},
@@ -107,7 +107,7 @@ TEST_F(WinsockBinding, EveryRowBindsAfterStartUpOrTellsItsTitle) {
     // The calls the program makes are all there.
     EXPECT_GE(bound, 90);
     EXPECT_NE(rows[epselect].Place.load(), rows[epselect].Stub);
-    EXPECT_NE(rows[epgethostbyname].Place.load(), rows[epgethostbyname].Stub);
+    EXPECT_NE(rows[epgetaddrinfo].Place.load(), rows[epgetaddrinfo].Stub);
     EXPECT_EQ(std::string(rows[epWSASocket].Name), "WSASocketA");
     EXPECT_EQ(std::string(rows[epWSARecvEx].Name), "WSARecvEx");
 }

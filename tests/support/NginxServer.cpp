@@ -109,8 +109,9 @@ std::vector<std::string> NginxServer::Configure(std::uint16_t port, const std::s
                        httpSnippet +
                        "\n"
                        "    server {\n"
-                       "        listen 127.0.0.1:" +
-                       std::to_string(port) + tls +
+                       "        listen [::1]:" +
+                       std::to_string(port) + (tls_ ? " ssl;\n" : ";\n") +
+                       "        listen 127.0.0.1:" + std::to_string(port) + tls +
                        "        server_name localhost;\n"
                        "        root " +
                        documentRoot + ";\n" + serverSnippet +

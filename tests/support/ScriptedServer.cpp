@@ -654,7 +654,8 @@ ScriptedServer::ScriptedServer(Rule rule, ScriptedServerOptions options)
 
 void ScriptedServer::Start() {
     stop_ = std::make_unique<StopSignal>();
-    listener_ = ListenOnLoopback(port_);
+    port_ = options_.port;
+    listener_ = ListenOnLoopback(port_, 64, options_.ipv6);
     acceptThread_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -707,7 +708,7 @@ Script ScriptedServer::ScriptFor(std::size_t index) const {
 }
 
 std::string ScriptedServer::Url(const std::string& target) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + target;
+    return (options_.ipv6 ? "http://[::1]:" : "http://127.0.0.1:") + std::to_string(port_) + target;
 }
 
 std::string ScriptedServer::HttpsUrl(const std::string& target, const std::string& host) const {

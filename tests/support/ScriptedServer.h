@@ -124,6 +124,10 @@ struct ScriptedServerOptions {
     bool repeatLast = true;
     // Makes the TLS session of a connection for StartTls; empty: the TLS steps fail.
     std::function<std::unique_ptr<ScriptedTlsSession>(TestSocket)> tls = nullptr;
+    // Listens on ::1 instead of 127.0.0.1.
+    bool ipv6 = false;
+    // The port to listen on; 0: an ephemeral one.
+    std::uint16_t port = 0;
 };
 
 // A loopback server on 127.0.0.1 with an ephemeral port. Every accepted connection plays the

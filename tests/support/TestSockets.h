@@ -28,9 +28,9 @@ private:
     TestSocket raiser_ = NoTestSocket;
 };
 
-// A listening socket on 127.0.0.1 with an ephemeral port and a queue of `backlog` waiting
-// connections; raises std::runtime_error on failure.
-TestSocket ListenOnLoopback(std::uint16_t& port, int backlog = 64);
+// A listening socket on 127.0.0.1 (or ::1) at the port (0: an ephemeral one, written back) with a
+// queue of `backlog` waiting connections; raises std::runtime_error on failure.
+TestSocket ListenOnLoopback(std::uint16_t& port, int backlog = 64, bool ipv6 = false);
 // A non-blocking connect to 127.0.0.1:port, begun and not waited for (writable once it is made);
 // NoTestSocket when it failed at once.
 TestSocket StartConnect(std::uint16_t port);

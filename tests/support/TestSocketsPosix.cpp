@@ -53,15 +53,23 @@ void StopSignal::Raise() {
         std::abort();  // nothing could stop the waits then
 }
 
-TestSocket ListenOnLoopback(std::uint16_t& port, int backlog) {
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+TestSocket ListenOnLoopback(std::uint16_t& port, int backlog, bool ipv6) {
+    const int listener = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     Check(listener >= 0, "socket");
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    Check(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0, "bind");
+    // A port asked for may still be held by closed connections waiting out their time.
+    const int on = 1;
+    Check(port == 0 || setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0, "reuse");
+    sockaddr_in6 address6{};
+    address6.sin6_family = AF_INET6;
+    address6.sin6_port = htons(port);
+    address6.sin6_addr = in6addr_loopback;
+    sockaddr_in address = Loopback(port);
+    sockaddr* bound = ipv6 ? reinterpret_cast<sockaddr*>(&address6) : reinterpret_cast<sockaddr*>(&address);
+    socklen_t length = ipv6 ? sizeof address6 : sizeof address;
+    Check(bind(listener, bound, length) == 0, "bind");
     Check(listen(listener, backlog) == 0, "listen");
-    Check(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0, "getsockname");
-    port = ntohs(address.sin_port);
+    Check(getsockname(listener, bound, &length) == 0, "getsockname");
+    port = ntohs(ipv6 ? address6.sin6_port : address.sin_port);
     return listener;
 }
 

@@ -97,12 +97,24 @@ void StopSignal::Raise() {
         std::abort();  // nothing could stop the waits then
 }
 
-TestSocket ListenOnLoopback(std::uint16_t& port, int backlog) {
-    sockaddr_in address{};
-    const TestSocket listener = NewLoopbackListener(address, backlog);
-    MakeNonBlocking(Native(listener));
-    port = Swapped(address.sin_port);
-    return listener;
+TestSocket ListenOnLoopback(std::uint16_t& port, int backlog, bool ipv6) {
+    SocketLibrary::Process().Start();
+    const SOCKET listener =
+        Ws<epsocket, decltype(&::socket)>()(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    Check(listener != INVALID_SOCKET, "socket");
+    sockaddr_in6 address6{};
+    address6.sin6_family = AF_INET6;
+    address6.sin6_port = Swapped(port);
+    address6.sin6_addr.s6_addr[15] = 1;  // ::1
+    sockaddr_in address = Loopback(port);
+    sockaddr* bound = ipv6 ? reinterpret_cast<sockaddr*>(&address6) : reinterpret_cast<sockaddr*>(&address);
+    int length = ipv6 ? sizeof address6 : sizeof address;
+    Check(Ws<epbind, decltype(&::bind)>()(listener, bound, length) == 0, "bind");
+    Check(Ws<eplisten, decltype(&::listen)>()(listener, backlog) == 0, "listen");
+    Check(Ws<epgetsockname, decltype(&::getsockname)>()(listener, bound, &length) == 0, "getsockname");
+    MakeNonBlocking(listener);
+    port = Swapped(ipv6 ? address6.sin6_port : address.sin_port);
+    return static_cast<TestSocket>(listener);
 }
 
 TestSocket StartConnect(std::uint16_t port) {

@@ -260,8 +260,14 @@ private slots:
     }
 
     // A real server refuses a request line with a blank in its target; the cycle's queries pass,
-    // also for an instrument name that holds a blank.
+    // also for an instrument name that holds a blank, and also at an IPv6 address.
+    void aWholeCycleIsAcceptedByARealServer_data() {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("IPv4") << "127.0.0.1";
+        QTest::newRow("IPv6") << "[::1]";
+    }
     void aWholeCycleIsAcceptedByARealServer() {
+        QFETCH(QString, host);
         TempDir documents;
         NginxServer nginx(documents.Path(),
                           "location = /q.php { default_type text/plain; return 200 $bars; }\n",
@@ -269,7 +275,7 @@ private slots:
                           "  WIG%2020 \"WIG20,5,$arg_data_notowania,093000,1.00,2.00,0.50,1.50,10\r\n\";\n"
                           "  default \"FW20Z2,5,$arg_data_notowania,093000,3.00,4.00,2.50,3.50,20\r\n\";\n"
                           "}\n");
-        StartedForm started(nginx.Url("/q.php") +
+        StartedForm started(nginx.UrlFor(FromQString(host), "/q.php") +
                             "\r\nWIG 20\r\nFW20Z2\r\nFW20Z2\r\nWIG20\r\nnormal\r\n\r\n");
         started.button()->click();
         QVERIFY2(started.desktop.boxes.empty(),
