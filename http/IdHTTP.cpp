@@ -60,11 +60,6 @@ bool Repeatable(TIdHTTPMethod method) {
     return method != hmPost && method != hmConnect;
 }
 
-// Scheme, host and port, in one form whatever the letter case.
-std::string Origin(const TIdURI& uri) {
-    return LowerCase(uri.Protocol()) + "://" + LowerCase(uri.Host()) + ":" + uri.Port();
-}
-
 }  // namespace
 
 bool TIdHTTPRoute::operator==(const TIdHTTPRoute& other) const {

@@ -62,6 +62,10 @@ std::string HostPort(const std::string& host, const std::string& port) {
     return port.empty() ? written : written + ":" + port;
 }
 
+std::string Origin(const TIdURI& uri) {
+    return LowerCase(uri.Protocol()) + "://" + LowerCase(uri.Host()) + ":" + uri.Port();
+}
+
 TIdURI::TIdURI(const std::string& uri) {
     if (!uri.empty())
         ParseURI(uri);

@@ -77,4 +77,7 @@ private:
     std::string bookmark_;
 };
 
+// Scheme, host and port of the URI, in one form whatever the letter case.
+std::string Origin(const TIdURI& uri);
+
 }  // namespace w20

@@ -1,61 +1,26 @@
 #include "http/ProxyLookup.h"
 
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
-
-#include "base/Strings.h"
 #include "http/IdURI.h"
 
 namespace w20 {
 
-// Shared by the caller and the looking-up thread, so that whichever lets go last frees it.
-struct TIdProxyLookup::Answer {
-    std::mutex mutex;
-    std::condition_variable finishedChanged;
-    bool finished = false;
-    std::optional<TIdProxy> proxy;
-    std::exception_ptr failure;
-};
-
 TIdProxyLookup::TIdProxyLookup(std::shared_ptr<const TIdProxySettings> settings, std::string url)
-    : answer_(std::make_shared<Answer>()) {
     // The thread holds the settings too: a lookup that outlives the session still has them.
-    std::thread([answer = answer_, settings = std::move(settings), url = std::move(url)] {
-        std::optional<TIdProxy> proxy;
-        std::exception_ptr failure;
-        try {
-            proxy = settings->ForUrl(url);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        const std::lock_guard lock(answer->mutex);
-        answer->proxy = std::move(proxy);
-        answer->failure = failure;
-        answer->finished = true;
-        answer->finishedChanged.notify_all();
-    }).detach();
-}
+    : call_([settings = std::move(settings), url = std::move(url)] { return settings->ForUrl(url); }) {}
 
 bool TIdProxyLookup::WaitFinished(std::chrono::milliseconds limit) const {
-    std::unique_lock lock(answer_->mutex);
-    return answer_->finishedChanged.wait_for(lock, limit, [this] { return answer_->finished; });
+    return call_.WaitFinished(limit);
 }
 
 std::optional<TIdProxy> TIdProxyLookup::Proxy() const {
-    const std::lock_guard lock(answer_->mutex);
-    if (answer_->failure)
-        std::rethrow_exception(answer_->failure);
-    return answer_->proxy;
+    return call_.Result();
 }
 
 TIdProxyLookups::TIdProxyLookups(std::shared_ptr<const TIdProxySettings> settings)
     : settings_(std::move(settings)) {}
 
 TIdProxyLookup TIdProxyLookups::ForUrl(const std::string& url) {
-    const TIdURI uri(url);
-    const std::string origin = LowerCase(uri.Protocol() + "://" + uri.Host() + ":" + uri.Port());
+    const std::string origin = Origin(TIdURI(url));
     const auto found = lookups_.find(origin);
     if (found != lookups_.end())
         return found->second;

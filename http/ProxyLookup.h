@@ -7,12 +7,13 @@
 #include <string>
 
 #include "http/ProxySettings.h"
+#include "net/IdBackgroundCall.h"
 
 namespace w20 {
 
-// The proxy for a URL, looked up on a thread of its own so that the caller can wait in short
-// steps, stay responsive and give up. The platform's lookup may fetch a configuration script over
-// the network and has no way to be stopped: one given up on finishes in the background.
+// The proxy for a URL, looked up on a thread of its own (a TIdBackgroundCall) so that the caller can
+// wait in short steps, stay responsive and give up: the platform's lookup may fetch a configuration
+// script over the network.
 class TIdProxyLookup {
 public:
     // True once the answer is there; waits at most the given time for it.
@@ -23,11 +24,10 @@ public:
 
 private:
     friend class TIdProxyLookups;
-    struct Answer;
     // Starts asking the settings at once.
     TIdProxyLookup(std::shared_ptr<const TIdProxySettings> settings, std::string url);
 
-    std::shared_ptr<Answer> answer_;
+    TIdBackgroundCall<std::optional<TIdProxy>> call_;
 };
 
 // The answers of the user's settings for a session, one lookup per scheme, host and port: asked

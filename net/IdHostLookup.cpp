@@ -1,19 +1,8 @@
 #include "net/IdHostLookup.h"
 
-#include <condition_variable>
 #include <mutex>
-#include <thread>
 
 namespace w20 {
-
-// Shared by the caller and the resolving thread, so that whichever lets go last frees it.
-struct TIdHostLookup::Answer {
-    std::mutex mutex;
-    std::condition_variable finishedChanged;
-    bool finished = false;
-    std::vector<std::string> addresses;
-    std::int32_t error = 0;
-};
 
 namespace {
 
@@ -27,6 +16,23 @@ struct Resolving {
 Resolving& RunningLookups() {
     static Resolving* const resolving = new Resolving;
     return *resolving;
+}
+
+// Counts the call as a resolving thread from now until it has returned.
+template <typename Call>
+auto CountedAsResolving(Call call) {
+    {
+        Resolving& resolving = RunningLookups();
+        const std::lock_guard lock(resolving.mutex);
+        ++resolving.count;
+    }
+    return [call = std::move(call)] {
+        auto answer = call();
+        Resolving& resolving = RunningLookups();
+        const std::lock_guard lock(resolving.mutex);
+        --resolving.count;
+        return answer;
+    };
 }
 
 // The library was shut down under the thread (10093): an answer, not the end of the program.
@@ -43,51 +49,30 @@ bool TIdHostLookup::UnlessResolving(const std::function<void()>& action) {
     return true;
 }
 
-TIdHostLookup::TIdHostLookup(std::string name, Resolver resolver) : answer_(std::make_shared<Answer>()) {
-    {
-        Resolving& resolving = RunningLookups();
-        const std::lock_guard lock(resolving.mutex);
-        ++resolving.count;
-    }
-    std::thread([answer = answer_, name = std::move(name), resolver = std::move(resolver)] {
-        std::vector<std::string> addresses;
-        std::int32_t error = NotInitialised;
-        try {
-            error = resolver(name, addresses);
-        } catch (...) {
-            addresses.clear();
-        }
-        {
-            Resolving& resolving = RunningLookups();
-            const std::lock_guard lock(resolving.mutex);
-            --resolving.count;
-        }
-        const std::lock_guard lock(answer->mutex);
-        answer->addresses = std::move(addresses);
-        answer->error = error;
-        answer->finished = true;
-        answer->finishedChanged.notify_all();
-    }).detach();
-}
+TIdHostLookup::TIdHostLookup(std::string name, Resolver resolver)
+    : call_(CountedAsResolving([name = std::move(name), resolver = std::move(resolver)] {
+          Answer answer{NotInitialised, {}};
+          try {
+              answer.first = resolver(name, answer.second);
+          } catch (...) {
+              answer = {NotInitialised, {}};
+          }
+          return answer;
+      })) {}
 
-TIdHostLookup::TIdHostLookup(std::vector<std::string> addresses) : answer_(std::make_shared<Answer>()) {
-    answer_->addresses = std::move(addresses);
-    answer_->finished = true;
-}
+TIdHostLookup::TIdHostLookup(std::vector<std::string> addresses)
+    : call_(TIdBackgroundCall<Answer>::Answered({0, std::move(addresses)})) {}
 
 bool TIdHostLookup::WaitFinished(std::chrono::milliseconds limit) {
-    std::unique_lock lock(answer_->mutex);
-    return answer_->finishedChanged.wait_for(lock, limit, [this] { return answer_->finished; });
+    return call_.WaitFinished(limit);
 }
 
 const std::vector<std::string>& TIdHostLookup::Addresses() const {
-    const std::lock_guard lock(answer_->mutex);
-    return answer_->addresses;
+    return call_.Result().second;
 }
 
 std::int32_t TIdHostLookup::Error() const {
-    const std::lock_guard lock(answer_->mutex);
-    return answer_->error;
+    return call_.Result().first;
 }
 
 }  // namespace w20

@@ -3,15 +3,16 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "net/IdBackgroundCall.h"
 
 namespace w20 {
 
-// The addresses of one host name, looked up on a thread of its own so that the caller can wait in
-// short steps, stay responsive and give up. A lookup given up on finishes in the background; its
-// answer is then thrown away. The platform's resolver has no way to be stopped.
+// The addresses of one host name, looked up on a thread of its own (a TIdBackgroundCall) so that the
+// caller can wait in short steps, stay responsive and give up.
 class TIdHostLookup {
 public:
     // Fills the dotted addresses and returns 0, or returns the failure's socket error code.
@@ -35,8 +36,10 @@ public:
     std::int32_t Error() const;
 
 private:
-    struct Answer;
-    std::shared_ptr<Answer> answer_;
+    // The failure's code, or 0 and every address.
+    using Answer = std::pair<std::int32_t, std::vector<std::string>>;
+
+    TIdBackgroundCall<Answer> call_;
 };
 
 }  // namespace w20
