@@ -44,8 +44,8 @@ std::string LastLine(const std::string& file) {
 
 // The demo quote service runs beside the test, plain and behind nginx over TLS with a certificate
 // from a test authority, and the Linux build has written the export files of the same cycles for
-// the same date into the reference folder (run-window-tests.sh). The scheme changes no byte, and
-// neither does a service that sends each request on by path ("Location: /...?s=1&...").
+// the same date into the reference folder (run-window-tests.sh). The scheme changes no byte, nor
+// does an IPv6 address, nor a service that sends each request on by path ("Location: /...?s=1&...").
 struct Service {
     const char* name;
     const char* scheme;
@@ -55,6 +55,7 @@ struct Service {
 };
 const Service services[] = {
     {"http", "http", "W20_DEMO_SERVICE", nullptr},
+    {"http_ipv6", "http", "W20_DEMO_SERVICE_IPV6", nullptr},
     {"https", "https", "W20_DEMO_SERVICE_TLS", "W20_TEST_AUTHORITY"},
     {"https_redirecting_by_path", "https", "W20_DEMO_SERVICE_TLS_REDIRECTING", "W20_TEST_AUTHORITY",
      "W20_DEMO_SERVICE_TLS_LOG"},

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs the Windows window tests under wine on a virtual X display. Starts the demo quote service
 # (a Linux program) on a free local port and nginx in front of it over TLS, with a certificate for
-# localhost from a test authority made for this run by the Linux build's tool, and tinyproxy as the
-# user's proxy; lets the Linux build write the export files of the demo cycles into a reference
-# folder, then runs the test program with all of them at hand.
+# localhost from a test authority made for this run by the Linux build's tool, and plainly on [::1],
+# and tinyproxy as the user's proxy; lets the Linux build write the export files of the demo
+# cycles into a reference folder, then runs the test program with all of them at hand.
 # Arguments: the demo service, the Linux reference program, the certificate tool, wine, the test
 # program.
 set -euo pipefail
@@ -110,6 +110,11 @@ http {
             proxy_pass http://$address;
         }
     }
+    # The same service at an IPv6 address, plain.
+    server {
+        listen [::1]:$1;
+        location / { proxy_pass http://$address; }
+    }
 }
 EOF
   "$nginx" -p "$site/" -c "$site/nginx.conf" -e "$site/error.log" >"$site/output.log" 2>&1 &
@@ -144,6 +149,7 @@ mkdir "$work/linux"
 # Wine reaches the Linux file system through drive Z:.
 export W20_DEMO_SERVICE=$url
 export W20_DEMO_SERVICE_TLS="https://localhost:$port/quotes.php"
+export W20_DEMO_SERVICE_IPV6="http://[::1]:$port/quotes.php"
 export W20_DEMO_SERVICE_TLS_REDIRECTING="https://localhost:$port/redirecting/quotes.php"
 export W20_DEMO_SERVICE_TLS_LOG="Z:${site//\//\\}\\redirecting.log"
 export W20_TEST_AUTHORITY="Z:${work//\//\\}\\authority.pem"
