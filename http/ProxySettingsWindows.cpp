@@ -52,9 +52,15 @@ public:
         Free(config.lpszAutoConfigUrl);
         Free(config.lpszProxy);
         Free(config.lpszProxyBypass);
-        if (autoDetect_ || !autoConfigUrl_.empty())
+        if (autoDetect_ || !autoConfigUrl_.empty()) {
             session_ = WinHttpOpen(L"W20FW20", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                    WINHTTP_NO_PROXY_BYPASS, 0);
+            // The caller gives up on a lookup after the connect limit, but its answer is kept for
+            // the session: a script server that never answers must end the lookup too, so that the
+            // fixed settings stand for the next downloads.
+            if (session_ != nullptr)
+                WinHttpSetTimeouts(session_, 0, ScriptTimeout, ScriptTimeout, ScriptTimeout);
+        }
     }
     ~TWinHttpProxySettings() override {
         if (session_ != nullptr)
@@ -99,6 +105,9 @@ public:
     }
 
 private:
+    // Each step of a script's fetch, in ms: the connect limit of a download.
+    static constexpr int ScriptTimeout = 10000;
+
     bool autoDetect_ = false;
     std::wstring autoConfigUrl_;
     std::string proxy_;
