@@ -157,7 +157,7 @@ bool NoProxyMatches(std::string_view list, std::string_view host) {
             continue;
         }
         std::string_view entry = Unbracketed(raw);
-        if (entry.front() == '.')
+        if (entry.starts_with('.'))
             entry.remove_prefix(1);
         const std::string suffix = HostKey(entry);
         if (suffix.empty())

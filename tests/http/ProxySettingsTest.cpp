@@ -67,6 +67,7 @@ TEST(ProxySettings, TheEnvironmentAsCommandLineToolsReadIt) {
         {{{"https_proxy", "p:1"}, {"no_proxy", "*"}}, "https://anything/", "direct"},
         {{{"https_proxy", "p:1"}, {"no_proxy", "[0:0::1]"}}, "https://[::1]:8443/", "direct"},
         {{{"https_proxy", "p:1"}, {"no_proxy", "::2"}}, "https://[::1]/", "p:1"},
+        {{{"https_proxy", "p:1"}, {"no_proxy", "[],example.net"}}, "https://q.example.net/", "direct"},
         // Address blocks: the host must be an address of the block's family.
         {{{"https_proxy", "p:1"}, {"no_proxy", "10.0.0.0/8"}}, "https://10.20.30.40/", "direct"},
         {{{"https_proxy", "p:1"}, {"no_proxy", "10.0.0.0/8"}}, "https://11.0.0.1/", "p:1"},
