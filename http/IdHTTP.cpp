@@ -243,8 +243,9 @@ void TIdCustomHTTP::SelectRoute(TIdClock::time_point started) {
     // Redirects may change the scheme or the host, and with them the proxy.
     if (OnSelectProxy) {
         const TIdProxyLookup lookup = OnSelectProxy(*this, uri_.URI());
-        WaitWithinConnectLimit(
-            started, [&lookup](std::chrono::milliseconds step) { return lookup.WaitFinished(step); });
+        WaitWithinConnectLimit(started, [&lookup](std::int32_t step) {
+            return lookup.WaitFinished(std::chrono::milliseconds(step));
+        });
         ApplyProxy(proxyParams_, lookup.Proxy());
     }
     const std::int32_t port = StrToInt(uri_.Port());
@@ -376,21 +377,17 @@ std::int32_t TIdCustomHTTP::ConnectTimeLeft(TIdClock::time_point started) const 
     return connectTimeout_ - static_cast<std::int32_t>(spent);
 }
 
-void TIdCustomHTTP::WaitWithinConnectLimit(
-    TIdClock::time_point started, const std::function<bool(std::chrono::milliseconds step)>& finished) {
+void TIdCustomHTTP::WaitWithinConnectLimit(TIdClock::time_point started,
+                                           const std::function<bool(std::int32_t step)>& finished) {
     const std::int32_t left = ConnectTimeLeft(started);
     bool bounded = false;
     const TIdSteppedWait wait(WithinDeadline(left > 0 ? left : TimeoutInfinite, bounded),
                               TIdIOHandlerSocket::IdleStep);
-    while (!finished(std::chrono::milliseconds(wait.NextStep()))) {
-        if (wait.Over()) {
-            if (bounded)
-                RaiseDeadlinePassed();
-            throw EIdConnectTimeout();
-        }
-        if (OnIdle)
-            OnIdle();
-    }
+    if (WaitInSteps(wait, finished, OnIdle))
+        return;
+    if (bounded)
+        RaiseDeadlinePassed();
+    throw EIdConnectTimeout();
 }
 
 void TIdCustomHTTP::SendConnect(const std::string& authority) {
@@ -439,8 +436,12 @@ bool TIdCustomHTTP::CredentialsApply() const {
     return credentialsOrigin_ == Origin(uri_);
 }
 
+const TIdSSLIOHandlerSocket* TIdCustomHTTP::TlsHandler() const {
+    return dynamic_cast<const TIdSSLIOHandlerSocket*>(IOHandler());
+}
+
 bool TIdCustomHTTP::SecureConnection() {
-    const auto* const tls = dynamic_cast<const TIdSSLIOHandlerSocket*>(IOHandler());
+    const TIdSSLIOHandlerSocket* const tls = TlsHandler();
     return tls != nullptr && tls->Secure();
 }
 
@@ -469,13 +470,13 @@ void TIdCustomHTTP::SendAndReadStatus() {
 }
 
 std::uint64_t TIdCustomHTTP::TlsBytesReceived() const {
-    const auto* const tls = dynamic_cast<const TIdSSLIOHandlerSocket*>(IOHandler());
+    const TIdSSLIOHandlerSocket* const tls = TlsHandler();
     return tls != nullptr ? tls->ReceivedBytes() : 0;
 }
 
 bool TIdCustomHTTP::TlsAnswerBegun(std::uint64_t since) const {
     // The peer's TLS close alone answers nothing: the server closed without taking the request up.
-    const auto* const tls = dynamic_cast<const TIdSSLIOHandlerSocket*>(IOHandler());
+    const TIdSSLIOHandlerSocket* const tls = TlsHandler();
     return tls != nullptr && tls->ReceivedBytes() != since && !tls->ClosedByPeer();
 }
 

@@ -18,6 +18,8 @@
 
 namespace w20 {
 
+class TIdSSLIOHandlerSocket;
+
 // What the request cycle does after a response.
 enum TIdHTTPNextStep {
     nsFollow,                // send the request again to the new target
@@ -170,11 +172,13 @@ private:
     // Waits until finished gives true for a step's length, in steps with OnIdle called between them,
     // within the connect limit counted from started and the deadline.
     void WaitWithinConnectLimit(TIdClock::time_point started,
-                                const std::function<bool(std::chrono::milliseconds step)>& finished);
+                                const std::function<bool(std::int32_t step)>& finished);
     // True when the current URI is at the origin (scheme, host, port) the request's credentials
     // were given for: by the URL's user part, by the authorization step, or, for credentials set on
     // the request, the first request that carries them.
     bool CredentialsApply() const;
+    // The attached TLS handler; none when the handler is a plain one.
+    const TIdSSLIOHandlerSocket* TlsHandler() const;
     // True when the open connection speaks TLS.
     bool SecureConnection();
     // The CONNECT request for "host:port", with the proxy's credentials when there are any.

@@ -227,20 +227,15 @@ std::optional<TIdProxy> ProxyFromList(std::string_view list, std::string_view sc
 }
 
 bool IsLoopbackHost(std::string_view host) {
-    const std::string name = HostKey(host);
-    TIdIPv4Bytes address{};
-    if (name == "localhost" || (ParseAddressText(name, address) && address[0] == 127))
+    const std::string name = HostKey(Unbracketed(host));
+    if (name == "localhost")
         return true;
-    // IPv6: every group zero but the last, which is 1.
-    std::string_view text = name;
-    if (text.size() >= 2 && text.front() == '[' && text.back() == ']')
-        text = text.substr(1, text.size() - 2);
-    const std::size_t last = text.rfind(':');
-    if (last == std::string_view::npos)
+    // 127.0.0.0/8 in any form a connect reads, or ::1 in any of its forms.
+    TIdIPAddress address;
+    if (!ParseIPAddressText(name, address))
         return false;
-    const std::string_view group = text.substr(last + 1);
-    return text.substr(0, last).find_first_not_of("0:") == std::string_view::npos && !group.empty() &&
-           group.back() == '1' && group.find_first_not_of('0') == group.size() - 1;
+    constexpr TIdIPv6Bytes ipv6Loopback = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    return address.ipv6 ? address.bytes == ipv6Loopback : address.bytes[0] == 127;
 }
 
 bool BypassListMatches(std::string_view list, std::string_view host) {

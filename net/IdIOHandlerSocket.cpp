@@ -109,14 +109,7 @@ void TIdIOHandlerSocket::ConnectedWithin(const std::string& /*host*/, const TIdS
 
 bool TIdIOHandlerSocket::WaitStepped(const TIdSteppedWait& wait,
                                      const std::function<bool(std::int32_t step)>& ended) {
-    for (;;) {
-        if (ended(wait.NextStep()))
-            return true;
-        if (wait.Over())
-            return false;
-        if (OnIdle)
-            OnIdle();
-    }
+    return WaitInSteps(wait, ended, OnIdle);
 }
 
 bool TIdIOHandlerSocket::Connected() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace w20 {
@@ -42,5 +43,19 @@ private:
     std::int32_t step_;
     std::optional<TIdClock::time_point> end_;
 };
+
+// Calls ended with each step's length until it gives true, and idle (when there is one) after each
+// step that gave false, so that a window stays responsive; false once the wait is over.
+inline bool WaitInSteps(const TIdSteppedWait& wait, const std::function<bool(std::int32_t step)>& ended,
+                        const std::function<void()>& idle) {
+    for (;;) {
+        if (ended(wait.NextStep()))
+            return true;
+        if (wait.Over())
+            return false;
+        if (idle)
+            idle();
+    }
+}
 
 }  // namespace w20
