@@ -23,7 +23,8 @@ fi
 version=$(sed -n 's/^project(w20fw20 VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
 [[ -n $version ]] || { echo "package-windows.sh: no version in CMakeLists.txt" >&2; exit 1; }
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
-# wixl and msibuild read the clock: both see the last commit's time.
+# wixl and msibuild read the clock: both see it stopped at the last commit's time (-f; without it
+# the clock runs on from there, and a packing that crosses a second writes another time).
 fixed_time=$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')
 export TZ=UTC
 
@@ -56,8 +57,8 @@ rm -f "$msi"
 # wixl takes only relative sources: it runs in the staging folder, the icon beside the files.
 cp app/icon/w20fw20.ico app/win32/release/w20fw20.wxs "$stage/"
 touch -d "@$SOURCE_DATE_EPOCH" "$stage/w20fw20.ico"
-(cd "$stage" && faketime "$fixed_time" wixl -a x64 -o "$msi" -D Version="$version" -D ProductCode="$product_code" \
+(cd "$stage" && faketime -f "$fixed_time" wixl -a x64 -o "$msi" -D Version="$version" -D ProductCode="$product_code" \
   -D Stage="$name" -D Icon=w20fw20.ico w20fw20.wxs)
-faketime "$fixed_time" msibuild "$msi" -s "W20/FW20 $version" VOR 'x64;1033' "{$package_code}"
+faketime -f "$fixed_time" msibuild "$msi" -s "W20/FW20 $version" VOR 'x64;1033' "{$package_code}"
 echo "$zip_file"
 echo "$msi"
